@@ -19,6 +19,7 @@ VEXLIN_BUILD_PACKAGES=(cmake make g++ pkg-config libgtest-dev qt6-base-dev libgl
 # Configures (once) and builds the one build tree.
 vexlin_build() {
   local top="$1"; shift
-  cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVEXLIN_UI=ON -DVEXLIN_TESTS=ON -DVEXLIN_BENCH=ON -DVEXLIN_SANITIZE=OFF >/dev/null
   cmake --build "$top/build" --parallel 2 "$@"
 }

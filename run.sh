@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Vexlin and starts the viewer.
+set -euo pipefail
+top="$(cd "$(dirname "$0")" && pwd)"
+source "$top/scripts/deps.sh"
+vexlin_install "${VEXLIN_BUILD_PACKAGES[@]}"
+vexlin_build "$top" --target vexlin
+exec "$top/build/ui/vexlin"

@@ -1,0 +1,68 @@
+// The main frame: the MDI frame with the advertisement panel, toolbar, menus, status bar
+// and the commands Open, Close, Exit, Tile, Cascade, Arrange All, About and the two links.
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class TfMain;
+}
+class QFileDialog;
+class QLabel;
+class TfGrid;
+
+// The maker's addresses, also listed in the About box.
+inline constexpr const char* MakerHomePage = "http://www.brisane.example/";
+inline constexpr const char* MakerMail = "brisane@brisane.example";
+
+class TfMain : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit TfMain(QWidget* owner = nullptr);
+    ~TfMain() override;
+
+    void FormCreate();
+    void ToolButton1Click();
+    void Open1Click();
+    void Close1Click();
+    void Exit1Click();
+    void ToolButton2Click();
+    void Tile1Click();
+    void Cascade1Click();
+    void ArrangeAll1Click();
+    void About1Click();
+    void ToolButton9Click();
+    void ToolButton3Click();
+    void ToolButton5Click();
+    void ToolButton6Click();
+    void ToolButton7Click();
+    void Label1Click();
+    void Label2Click();
+
+    // Opens a file in a new document window; an error is shown in a message box and leaves
+    // no window. Returns the new window or null.
+    TfGrid* OpenFile(const QString& fileName);
+    // The active document window, or null.
+    [[nodiscard]] TfGrid* ActiveMDIChild() const;
+
+    void SetRecordStatus(const QString& text);
+    [[nodiscard]] QString recordStatus() const;
+    [[nodiscard]] Ui::TfMain& form() { return *ui; }
+    [[nodiscard]] QFileDialog* openDialog() const { return dlgOpen; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void ShowError(const QString& message);
+
+    std::unique_ptr<Ui::TfMain> ui;
+    QFileDialog* dlgOpen = nullptr;
+    QLabel* StatusPanel0 = nullptr;
+    QLabel* StatusPanel1 = nullptr;
+};
+
+extern TfMain* fMain;
