@@ -1,0 +1,160 @@
+// Times the viewer's document windows on the offscreen platform: building a window (all four
+// tabs filled, shown and painted) for a 4 KB and for the largest database, one record step
+// with the Records tab in front and repainted, and the memory a window costs beyond its
+// image. Prints one figure per line as NAME VALUE; medians over several runs.
+#include "About.h"
+#include "DumpView.h"
+#include "Grid.h"
+#include "Main.h"
+#include "ui_Grid.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A database of `size` bytes with one record that runs from offset 88 to the end.
+std::string MakeDatabase(const char* name, std::size_t size) {
+    std::vector<char> bytes(size);
+    std::mt19937 random(1);
+    std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(random()); });
+    std::fill(bytes.begin(), bytes.begin() + 88, 0);
+    std::copy_n("Bench", 5, bytes.begin());
+    bytes[77] = 1;
+    bytes[81] = 88;
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+    return path.string();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double Ms(Clock::time_point from) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+long ResidentKb() {
+    long pages = 0;
+    long resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void Settle() {
+    for (int i = 0; i < 3; ++i) {
+        QApplication::processEvents();
+    }
+}
+
+TfGrid* OpenShown(const QString& path) {
+    TfGrid* grid = fMain->OpenFile(path);
+    grid->parentWidget()->repaint(); // the window with the Header tab in front, painted
+    return grid;
+}
+
+void CloseAll() {
+    fMain->findChild<QMdiArea*>()->closeAllSubWindows();
+    Settle();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+double OpenMs(const QString& path, int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        OpenShown(path);
+        times.push_back(Ms(start));
+        CloseAll();
+    }
+    return Median(times);
+}
+
+double StepMs(const QString& path, int runs) {
+    TfGrid* grid = OpenShown(path);
+    grid->form().PageControl1->setCurrentWidget(grid->form().TabSheet5);
+    Settle();
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        grid->NextRecord();
+        grid->form().mRec->viewport()->repaint();
+        times.push_back(Ms(start));
+    }
+    CloseAll();
+    return Median(times);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    fMain = new TfMain;
+    AboutBox = new TAboutBox;
+    fMain->show();
+    Settle();
+    const int runs = 15;
+    const QString small = QString::fromStdString(MakeDatabase("vexlin-bench-4k.pdb", 4096));
+    const QString large =
+        QString::fromStdString(MakeDatabase("vexlin-bench-5m.pdb", vexlin::ImageCapacity));
+    OpenMs(small, 3); // warm up fonts and styles
+
+    const double open4k = OpenMs(small, runs);
+    const double open5m = OpenMs(large, runs);
+    const double step4k = StepMs(small, 50);
+    const double step5m = StepMs(large, 50);
+
+    // Memory: several windows on the largest file, the growth per window beyond its image.
+    const int windows = 8;
+    OpenShown(large);
+    CloseAll();
+    const long before = ResidentKb();
+    for (int i = 0; i < windows; ++i) {
+        OpenShown(large);
+    }
+    Settle();
+    const long after = ResidentKb();
+    const long imageKb = static_cast<long>(sizeof(vexlin::DatabaseImage) / 1024);
+    const long extraKb = (after - before) / windows - imageKb;
+
+    // Copying a whole 5 MB record.
+    TfGrid* grid = fMain->ActiveMDIChild();
+    const auto copyStart = Clock::now();
+    grid->form().mRec->selectAll();
+    grid->form().mRec->copy();
+    const double copyMs = Ms(copyStart);
+    const auto copiedLines = QApplication::clipboard()->text().count(QLatin1Char('\n'));
+    CloseAll();
+
+    std::printf("open_4k_ms %.2f\n", open4k);
+    std::printf("open_5m_ms %.2f\n", open5m);
+    std::printf("open_ratio %.2f\n", open5m / open4k);
+    std::printf("step_4k_ms %.3f\n", step4k);
+    std::printf("step_5m_ms %.3f\n", step5m);
+    std::printf("window_extra_kb %ld\n", extraKb);
+    std::printf("copy_5m_ms %.0f\n", copyMs);
+    std::printf("copy_5m_lines %lld\n", static_cast<long long>(copiedLines));
+    delete AboutBox;
+    delete fMain;
+    std::filesystem::remove(small.toStdString());
+    std::filesystem::remove(large.toStdString());
+    return 0;
+}

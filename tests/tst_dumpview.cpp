@@ -1,0 +1,175 @@
+// The dump view against the model's own dump: line counts, painted lines, scrolling,
+// selection by mouse and keys, and copying, for small stretches and a 5 MB one.
+#include "DumpView.h"
+#include "HexDump.h"
+#include "PdbBuilder.h"
+
+#include <QClipboard>
+#include <QScrollBar>
+#include <QtTest>
+
+#include <random>
+
+using namespace vexlin;
+using namespace vexlin::test;
+
+namespace {
+
+ImagePtr Image(std::size_t size) {
+    Bytes bytes(size);
+    std::mt19937 random(7);
+    for (auto& b : bytes) {
+        b = static_cast<std::uint8_t>(random());
+    }
+    ImagePtr image = NewImage();
+    LoadImageFromBytes(*image, bytes);
+    return image;
+}
+
+// What the model's streaming dump (and so vexlin-dump) prints for the stretch.
+QString ModelText(const DatabaseImage& image, DumpStretch stretch) {
+    LinesTarget lines;
+    HexDump(lines, image, stretch);
+    QString text;
+    for (const auto& line : lines.Lines) {
+        text += QString::fromStdString(line) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+class tst_DumpView : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void linesMatchTheModel_data();
+    void linesMatchTheModel();
+    void scrollsToTheLastLineAndPaintsIt();
+    void selectsWithMouseAndKeys();
+    void copiesFiveMegabytesExactly();
+    void refusesTyping();
+};
+
+void tst_DumpView::linesMatchTheModel_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("0 bytes") << 100 << 0 << 0;
+    QTest::newRow("1 byte") << 100 << 1 << 1;
+    QTest::newRow("16 bytes") << 100 << 16 << 1;
+    QTest::newRow("17 bytes") << 100 << 17 << 2;
+    QTest::newRow("cut at the end of the file") << 4000 << 1000 << 6;
+    QTest::newRow("outside the file") << 5000 << 16 << 0;
+}
+
+void tst_DumpView::linesMatchTheModel() {
+    QFETCH(int, start);
+    QFETCH(int, size);
+    QFETCH(int, lines);
+    const ImagePtr image = Image(4096);
+    const DumpStretch stretch = ClampToFile(*image, start, size);
+    DumpView view;
+    view.resize(640, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.SetStretch(*image, stretch);
+    QCOMPARE(view.lineCount(), lines);
+    view.selectAll();
+    QCOMPARE(view.selectedText(), ModelText(*image, stretch));
+    view.viewport()->repaint();
+    QCOMPARE(view.paintedLines().first, 0);
+    QCOMPARE(view.paintedLines().second, lines); // all fit on screen
+}
+
+void tst_DumpView::scrollsToTheLastLineAndPaintsIt() {
+    const ImagePtr image = Image(ImageCapacity);
+    const DumpStretch stretch = ClampToFile(*image, 88, INT32_MAX);
+    DumpView view;
+    view.resize(640, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.SetStretch(*image, stretch);
+    const int last = static_cast<int>(DumpLineCount(stretch)) - 1;
+    QCOMPARE(view.lineCount(), last + 1);
+    QTest::keyClick(&view, Qt::Key_End);
+    view.viewport()->repaint();
+    const auto [first, count] = view.paintedLines();
+    QCOMPARE(first + count - 1, last);
+    QVERIFY(count < 40); // only the lines on screen
+    QCOMPARE(view.lineText(last).toStdString(), DumpLine(*image, stretch, last));
+    QCOMPARE(view.lineText(first).toStdString(), DumpLine(*image, stretch, first));
+    QTest::keyClick(&view, Qt::Key_Home);
+    view.viewport()->repaint();
+    QCOMPARE(view.paintedLines().first, 0);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    view.viewport()->repaint();
+    QVERIFY(view.paintedLines().first > 0);
+    // The horizontal range reaches the end of the longest line.
+    QVERIFY(view.horizontalScrollBar()->maximum() >= 0);
+}
+
+void tst_DumpView::selectsWithMouseAndKeys() {
+    const ImagePtr image = Image(4096);
+    const DumpStretch stretch = ClampToFile(*image, 0, 4096);
+    DumpView view;
+    view.resize(640, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.SetStretch(*image, stretch);
+    const int height = view.fontMetrics().lineSpacing();
+    QWidget* surface = view.viewport();
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(20, 2 * height + 2));
+    QCOMPARE(view.selection(), std::make_pair(2, 2));
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 5 * height + 2));
+    QCOMPARE(view.selection(), std::make_pair(2, 5));
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(view.selection(), std::make_pair(2, 6));
+    QTest::keyClick(&view, Qt::Key_Up);
+    QCOMPARE(view.selection(), std::make_pair(5, 5));
+    // Drag from line 1 to line 3.
+    QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(20, height + 2));
+    QMouseEvent move(QEvent::MouseMove, QPointF(20, 3 * height + 2), surface->mapToGlobal(QPointF(20, 3 * height + 2)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &move);
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(20, 3 * height + 2));
+    QCOMPARE(view.selection(), std::make_pair(1, 3));
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             QString::fromStdString(DumpLine(*image, stretch, 1) + "\n" +
+                                    DumpLine(*image, stretch, 2) + "\n" +
+                                    DumpLine(*image, stretch, 3) + "\n"));
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view.selection(), std::make_pair(0, 255));
+    // A new stretch drops the selection and scrolls back to the top.
+    view.SetStretch(*image, ClampToFile(*image, 0, 32));
+    QCOMPARE(view.selectedText(), QString());
+    view.SetMessage(QStringLiteral("No App Info"));
+    view.selectAll();
+    QCOMPARE(view.selectedText(), QStringLiteral("No App Info\n"));
+}
+
+void tst_DumpView::copiesFiveMegabytesExactly() {
+    const ImagePtr image = Image(ImageCapacity);
+    const DumpStretch stretch = ClampToFile(*image, 0, 5 * 1048576);
+    DumpView view;
+    view.SetStretch(*image, stretch);
+    QCOMPARE(view.lineCount(), 327680);
+    view.selectAll();
+    view.copy();
+    QCOMPARE(QApplication::clipboard()->text(), ModelText(*image, stretch));
+}
+
+void tst_DumpView::refusesTyping() {
+    const ImagePtr image = Image(64);
+    DumpView view;
+    view.SetStretch(*image, ClampToFile(*image, 0, 64));
+    const QString before = view.lineText(0);
+    QTest::keyClicks(&view, QStringLiteral("zz"));
+    QTest::keyClick(&view, Qt::Key_Delete);
+    QCOMPARE(view.lineText(0), before);
+    QCOMPARE(view.lineCount(), 4);
+}
+
+QTEST_MAIN(tst_DumpView)
+#include "tst_dumpview.moc"
