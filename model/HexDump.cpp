@@ -57,7 +57,10 @@ char* PutDecimal(char* out, std::uint32_t value) {
 
 DumpStretch ClampToFile(const DatabaseImage& image, std::int32_t start,
                         std::int32_t size) noexcept {
-    const std::int32_t fileSize = std::clamp(image.FileSize, 0, ImageCapacity);
+    // Copied first: the derived fields of the packed image are not 4-byte aligned, so they
+    // must not be bound to references (as std::clamp would).
+    const std::int32_t fileSizeField = image.FileSize;
+    const std::int32_t fileSize = std::clamp(fileSizeField, 0, ImageCapacity);
     if (size <= 0 || start < 0 || start >= fileSize) {
         return {};
     }

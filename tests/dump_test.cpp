@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using namespace vexlin;
@@ -143,6 +144,27 @@ TEST(VexlinDump, FileErrorsExitOneWithNothingOnStandardOutput) {
     const DumpRun directory = Dump({"--header", "/"});
     EXPECT_EQ(directory.Exit, 1);
     EXPECT_EQ(directory.Err, "vexlin-dump: /: is a directory\n");
+}
+
+TEST(VexlinDump, FilesThatAreNotDatabasesExitOne) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vexlin-dump-bad-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto fifo = dir / "pipe.pdb";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto loop = dir / "loop.pdb";
+    std::filesystem::create_symlink(loop, loop);
+    TempFile large(Bytes(ImageCapacity + 1, 0));
+    for (const std::string& path : {fifo.string(), loop.string(), std::string("/dev/zero"), large.path()}) {
+        const DumpRun r = Dump({path});
+        EXPECT_EQ(r.Exit, 1) << path;
+        EXPECT_EQ(r.Out, "");
+        EXPECT_EQ(r.Err.rfind("vexlin-dump: " + path + ": ", 0), 0u) << r.Err;
+    }
+    std::filesystem::remove_all(dir);
+    TempFile empty(Bytes{});
+    const DumpRun r = Dump({"--app-info", "--records", empty.path()});
+    EXPECT_EQ(r.Exit, 0);
+    EXPECT_EQ(r.Out, "[App Info]\nNo App Info\n[Records]\n");
 }
 
 TEST(VexlinDump, UsageErrorsExitTwo) {

@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace vexlin;
 using namespace vexlin::test;
@@ -50,8 +53,8 @@ Bytes Filled(std::size_t size, std::uint8_t value) { return Bytes(size, value); 
 
 TEST(HeaderReport, RecipesExample) {
     const auto image = Load(Recipes());
-    EXPECT_EQ(image->AppInfoSize, 64);
-    EXPECT_EQ(image->FirstRecordOffset, 160);
+    EXPECT_EQ(std::int32_t{image->AppInfoSize}, 64);
+    EXPECT_EQ(std::int32_t{image->FirstRecordOffset}, 160);
     const std::array<std::string, 14> expected = {
         " Name:               Recipes",      " Attributes:         0x0008",
         " Version:            1",            " Creation Datel:     -1220768896",
@@ -125,7 +128,7 @@ TEST(LoadImage, HeaderIsReversedTextIsNot) {
     const auto image = Load(b);
     EXPECT_EQ(image->Header.NumberOfRecords, 10);
     EXPECT_EQ(std::string(image->Header.DataBaseType, 4), "abcd");
-    EXPECT_EQ(image->FileSize, static_cast<std::int32_t>(b.size()));
+    EXPECT_EQ(std::int32_t{image->FileSize}, static_cast<std::int32_t>(b.size()));
 }
 
 struct ExtentCase {
@@ -149,9 +152,9 @@ TEST_P(DerivedExtents, FollowTheAreaOrder) {
     }
     b.resize(c.FileSize);
     const auto image = Load(b);
-    EXPECT_EQ(image->AppInfoSize, c.AppSize);
-    EXPECT_EQ(image->SortInfoSize, c.SortSize);
-    EXPECT_EQ(image->FirstRecordOffset, c.FirstRecord);
+    EXPECT_EQ(std::int32_t{image->AppInfoSize}, c.AppSize);
+    EXPECT_EQ(std::int32_t{image->SortInfoSize}, c.SortSize);
+    EXPECT_EQ(std::int32_t{image->FirstRecordOffset}, c.FirstRecord);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -184,7 +187,7 @@ TEST(LoadImage, BytesFromMemoryAndFromDiskGiveTheSameImage) {
 
 TEST(LoadImage, ShortHeaderReadsAsZeroPadded) {
     const auto image = Load(Filled(72, 0xFF));
-    EXPECT_EQ(image->FileSize, 72);
+    EXPECT_EQ(std::int32_t{image->FileSize}, 72);
     EXPECT_EQ(image->Header.UniqueIDSeed, -1);
     EXPECT_EQ(image->Header.NextRecordListID, 0);
     EXPECT_EQ(image->Header.NumberOfRecords, 0);
@@ -211,7 +214,7 @@ TEST(LoadImage, SizeLimit) {
     {
         TempFile atLimit(bytes);
         LoadImage(*image, atLimit.path());
-        EXPECT_EQ(image->FileSize, ImageCapacity);
+        EXPECT_EQ(std::int32_t{image->FileSize}, ImageCapacity);
         EXPECT_EQ(image->Data[DataCapacity - 1], 0x5A);
     }
     bytes.push_back(0);
@@ -367,4 +370,53 @@ TEST(RecordView, InfoAreaStretches) {
     const auto outside = Load(b);
     ASSERT_TRUE(AppInfoStretch(*outside).has_value());
     EXPECT_EQ(DumpLineCount(*AppInfoStretch(*outside)), 0u);
+}
+
+// Files that are not databases at all: each refused with its reason, never blocking.
+TEST(LoadImage, BadInputMatrix) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vexlin-bad-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path fifo = dir / "pipe.pdb";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path loop = dir / "loop.pdb";
+    fs::create_symlink(loop, loop);
+    auto image = NewImage();
+    const auto reason = [&](const std::string& path) {
+        try {
+            LoadImage(*image, path);
+            return std::string("loaded");
+        } catch (const LoadError& e) {
+            EXPECT_EQ(e.file(), path);
+            return e.reason();
+        }
+    };
+    EXPECT_EQ(reason(fifo.string()), "not a regular file");
+    EXPECT_EQ(reason("/dev/zero"), "not a regular file");
+    EXPECT_EQ(reason(loop.string()), "Too many levels of symbolic links");
+    EXPECT_EQ(reason(dir.string()), "is a directory");
+    fs::remove_all(dir);
+
+    TempFile empty(Bytes{});
+    std::memset(image.get(), 0x77, sizeof(DatabaseImage));
+    EXPECT_EQ(reason(empty.path()), "loaded");
+    const auto zero = std::make_unique<DatabaseImage>();
+    EXPECT_EQ(std::memcmp(image.get(), zero.get(), sizeof(DatabaseImage)), 0);
+}
+
+// A file that delivers fewer bytes than its size said: sysfs files claim 4096 bytes.
+TEST(LoadImage, ShortReadIsAnError) {
+    const std::string shrinking = "/sys/kernel/mm/transparent_hugepage/enabled";
+    if (!std::filesystem::is_regular_file(shrinking)) {
+        GTEST_SKIP() << "no sysfs file to read short";
+    }
+    auto image = NewImage();
+    try {
+        LoadImage(*image, shrinking);
+        FAIL() << "a short read was taken for the whole file";
+    } catch (const LoadError& e) {
+        EXPECT_EQ(e.reason().rfind("short read: got ", 0), 0u) << e.reason();
+        EXPECT_NE(e.reason().find(" of 4096 bytes"), std::string::npos) << e.reason();
+    }
+    EXPECT_EQ(image->Header.Name[0], 0); // nothing of the partial read is left
 }

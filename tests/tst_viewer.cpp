@@ -4,6 +4,7 @@
 #include "DumpView.h"
 #include "Grid.h"
 #include "Main.h"
+#include "MalformedCases.h"
 #include "PdbBuilder.h"
 #include "RecordView.h"
 #include "ui_About.h"
@@ -119,6 +120,7 @@ class tst_Viewer : public QObject {
     void linksOpenTheMakersAddresses();
     void badFilesShowOneErrorAndNoWindow();
     void everyCorpusFileOpensAndSteps();
+    void malformedFilesOpenStepArrangeAndClose();
 
   private:
     QList<QUrl> Urls;
@@ -394,11 +396,14 @@ void tst_Viewer::badFilesShowOneErrorAndNoWindow() {
     TempFile large(Bytes(ImageCapacity + 1, 0));
     const QString largePath = QString::fromStdString(large.path());
     const QString missing = dir.filePath(QStringLiteral("missing.pdb"));
+    const QString loop = dir.filePath(QStringLiteral("loop.pdb"));
+    QVERIFY(QFile::link(loop, loop));
     const QList<std::pair<QString, QString>> cases = {
         {missing, QStringLiteral("No such file or directory")},
         {dir.path(), QStringLiteral("is a directory")},
         {fifo, QStringLiteral("not a regular file")},
         {QStringLiteral("/dev/zero"), QStringLiteral("not a regular file")},
+        {loop, QStringLiteral("Too many levels of symbolic links")},
         {largePath, QStringLiteral("file is 5242959 bytes, larger than the limit of 5242958 bytes")}};
     for (const auto& [path, reason] : cases) {
         QCOMPARE(OpenExpectingError(path), QStringLiteral("Vexlin: ") + path + QStringLiteral(": ") + reason);
@@ -433,6 +438,38 @@ void tst_Viewer::everyCorpusFileOpensAndSteps() {
     QCOMPARE(WindowCount(), files.size());
     fMain->Tile1Click();
     QCoreApplication::processEvents();
+}
+
+void tst_Viewer::malformedFilesOpenStepArrangeAndClose() {
+    QList<QPointer<TfGrid>> grids;
+    std::vector<std::unique_ptr<TempFile>> files;
+    for (const auto& [name, bytes] : MalformedCases()) {
+        files.push_back(std::make_unique<TempFile>(bytes, name));
+        TfGrid* grid = fMain->OpenFile(QString::fromStdString(files.back()->path()));
+        QVERIFY2(grid, name.c_str());
+        grids << grid;
+        const int count = RecordCount(grid->image());
+        for (int i = 1; i < count; ++i) {
+            fMain->ToolButton6Click();
+        }
+        fMain->ToolButton5Click();
+        fMain->ToolButton3Click();
+        fMain->ToolButton7Click();
+        QCOMPARE(grid->currentRecord(), count - 1);
+    }
+    fMain->Tile1Click();
+    fMain->Cascade1Click();
+    for (QMdiSubWindow* window : fMain->form().mdiArea->subWindowList()) {
+        window->showMinimized();
+    }
+    fMain->ArrangeAll1Click();
+    while (WindowCount() > 0) {
+        fMain->Close1Click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    for (const auto& grid : grids) {
+        QVERIFY(grid.isNull());
+    }
 }
 
 QTEST_MAIN(tst_Viewer)
