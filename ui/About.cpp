@@ -40,3 +40,9 @@ void TAboutBox::keyPressEvent(QKeyEvent* event) {
     }
     QDialog::keyPressEvent(event);
 }
+
+// Every showing starts with the focus on the OK button, wherever it was left last time.
+void TAboutBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ui->Button1->setFocus(Qt::OtherFocusReason);
+}

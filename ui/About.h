@@ -19,6 +19,7 @@ class TAboutBox : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     std::unique_ptr<Ui::TAboutBox> ui;
