@@ -19,8 +19,10 @@ cp -f "$top/fuzz/regressions"/* "$work/seeds/" 2>/dev/null || true
 for target in fuzz_model fuzz_load; do
   mkdir -p "$work/$target"
   echo "== $target, ${seconds}s"
-  "$top/build-fuzz/fuzz/$target" -max_total_time="$seconds" -max_len=70000 -jobs="$jobs" -workers="$jobs" \
-    -print_final_stats=1 -artifact_prefix="$top/build-fuzz/finding-" "$work/$target" "$work/seeds" 2>&1 | grep -E 'stat::number_of_executed_units|Done|ERROR|SUMMARY|crash-' || true
-  ls "$top"/crash-* "$top"/leak-* "$top"/timeout-* 2>/dev/null && { echo "finding in $target"; exit 1; }
+  (cd "$top/build-fuzz" && "$top/build-fuzz/fuzz/$target" -max_total_time="$seconds" -max_len=70000 -jobs="$jobs" -workers="$jobs" \
+    -print_final_stats=1 -artifact_prefix="$top/build-fuzz/finding-" "$work/$target" "$work/seeds") 2>&1 | grep -E 'stat::number_of_executed_units|Done|ERROR|SUMMARY|crash-' || true
+  if compgen -G "$top/build-fuzz/finding-*" >/dev/null; then
+    echo "finding in $target:"; ls "$top"/build-fuzz/finding-*; exit 1
+  fi
 done
 echo "fuzzing clean"
