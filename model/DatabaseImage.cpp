@@ -3,10 +3,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <new>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -140,7 +140,8 @@ ImagePtr NewImage() {
         throw std::bad_alloc();
     }
     auto* start = static_cast<char*>(block);
-    const std::size_t lead = (HugePage - reinterpret_cast<std::uintptr_t>(start) % HugePage) % HugePage;
+    const std::size_t lead =
+        (HugePage - reinterpret_cast<std::uintptr_t>(start) % HugePage) % HugePage;
     if (lead != 0) {
         munmap(start, lead);
     }
@@ -149,7 +150,9 @@ ImagePtr NewImage() {
     return ImagePtr(reinterpret_cast<DatabaseImage*>(start + lead));
 }
 #else
-void ImageDeleter::operator()(DatabaseImage* image) const noexcept { std::free(image); }
+void ImageDeleter::operator()(DatabaseImage* image) const noexcept {
+    std::free(image);
+}
 
 ImagePtr NewImage() {
     void* memory = std::calloc(1, sizeof(DatabaseImage));

@@ -65,7 +65,8 @@ DumpStretch ClampToFile(const DatabaseImage& image, std::int32_t start,
         return {};
     }
     const auto available = static_cast<std::uint32_t>(fileSize - start);
-    return {static_cast<std::uint32_t>(start), std::min(static_cast<std::uint32_t>(size), available)};
+    return {static_cast<std::uint32_t>(start),
+            std::min(static_cast<std::uint32_t>(size), available)};
 }
 
 std::size_t FormatDumpLine(const DatabaseImage& image, DumpStretch stretch, std::size_t line,
@@ -102,6 +103,17 @@ std::size_t FormatDumpLine(const DatabaseImage& image, DumpStretch stretch, std:
     p = PutHex(p, areaOffset);
     *p++ = '|';
     p = PutDecimal(p, areaOffset);
+    return static_cast<std::size_t>(p - out);
+}
+
+std::size_t FormatDumpText(const DatabaseImage& image, DumpStretch stretch, std::size_t first,
+                           std::size_t count, char* out) noexcept {
+    const std::size_t end = std::min(first + count, DumpLineCount(stretch));
+    char* p = out;
+    for (std::size_t line = first; line < end; ++line) {
+        p += FormatDumpLine(image, stretch, line, p);
+        *p++ = '\n';
+    }
     return static_cast<std::size_t>(p - out);
 }
 

@@ -57,12 +57,16 @@ inline constexpr std::uint32_t DumpBytesPerLine = 16;
 std::size_t FormatDumpLine(const DatabaseImage& image, DumpStretch stretch, std::size_t line,
                            char* out) noexcept;
 
+// Writes `count` lines of the stretch from line `first` on, each followed by '\n', into out
+// (room for count * (DumpLineMax + 1) chars) and returns the length written.
+std::size_t FormatDumpText(const DatabaseImage& image, DumpStretch stretch, std::size_t first,
+                           std::size_t count, char* out) noexcept;
+
 [[nodiscard]] std::string DumpLine(const DatabaseImage& image, DumpStretch stretch,
                                    std::size_t line);
 
 // Clears target, then adds every line of the stretch.
 void HexDump(DumpTarget& target, const DatabaseImage& image, DumpStretch stretch);
-void HexDump(DumpTarget& target, const DatabaseImage& image, std::int32_t start,
-             std::int32_t size);
+void HexDump(DumpTarget& target, const DatabaseImage& image, std::int32_t start, std::int32_t size);
 
 } // namespace vexlin

@@ -46,8 +46,6 @@ Bytes Recipes() {
     return b.Build();
 }
 
-// A file of `size` bytes whose byte at offset i is f(i), with a header from `header`.
-Bytes Filled(std::size_t size, std::uint8_t value) { return Bytes(size, value); }
 
 } // namespace
 
@@ -186,7 +184,7 @@ TEST(LoadImage, BytesFromMemoryAndFromDiskGiveTheSameImage) {
 }
 
 TEST(LoadImage, ShortHeaderReadsAsZeroPadded) {
-    const auto image = Load(Filled(72, 0xFF));
+    const auto image = Load(Bytes(72, 0xFF));
     EXPECT_EQ(std::int32_t{image->FileSize}, 72);
     EXPECT_EQ(image->Header.UniqueIDSeed, -1);
     EXPECT_EQ(image->Header.NextRecordListID, 0);
@@ -252,7 +250,7 @@ TEST(HexDump, UnprintableBytesAndFormatCharacters) {
 }
 
 TEST(HexDump, LineCountsAndShapes) {
-    const auto image = Load(Filled(100, 0x31));
+    const auto image = Load(Bytes(100, 0x31));
     EXPECT_TRUE(Dump(*image, 10, 0).empty());
     EXPECT_TRUE(Dump(*image, 10, -5).empty());
 
@@ -272,7 +270,7 @@ TEST(HexDump, LineCountsAndShapes) {
 }
 
 TEST(HexDump, OffsetsAbove0xFFFFWidenTheirFields) {
-    const auto image = Load(Filled(0x12345 + 0x20000, 0));
+    const auto image = Load(Bytes(0x12345 + 0x20000, 0));
     const auto lines = Dump(*image, 0x12345, 0x10011);
     ASSERT_EQ(lines.size(), 0x1002u);
     EXPECT_EQ(lines.front().substr(0, 6), "12345|");
@@ -281,7 +279,7 @@ TEST(HexDump, OffsetsAbove0xFFFFWidenTheirFields) {
 }
 
 TEST(HexDump, ListsOnlyBytesTheFileHolds) {
-    const auto image = Load(Filled(40, 0x41));
+    const auto image = Load(Bytes(40, 0x41));
     EXPECT_EQ(Dump(*image, 30, 100).size(), 1u);                 // cut at the end: 10 bytes
     EXPECT_EQ(Dump(*image, 30, 100)[0].substr(5 + 30, 3), "   "); // byte 11 is not shown
     EXPECT_TRUE(Dump(*image, 40, 16).empty());                   // starts at the end
@@ -295,7 +293,7 @@ TEST(HexDump, ListsOnlyBytesTheFileHolds) {
 }
 
 TEST(HexDump, LongestLineFitsTheBuffer) {
-    auto image = Load(Filled(ImageCapacity, 0xEE));
+    auto image = Load(Bytes(ImageCapacity, 0xEE));
     const DumpStretch stretch = ClampToFile(*image, 1, INT32_MAX);
     const std::string last = DumpLine(*image, stretch, DumpLineCount(stretch) - 1);
     EXPECT_EQ(last, "500041|ee ee ee ee ee ee ee ee ee ee ee ee ee          |.............   "

@@ -5,6 +5,7 @@
 #include "HexDump.h"
 #include "RecordView.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -41,23 +42,21 @@ class StreamTarget final : public DumpTarget {
         if (Used + line.size() + 1 > sizeof Buffer) {
             Flush();
         }
-        if (line.size() + 1 > sizeof Buffer) {
-            std::fwrite(line.data(), 1, line.size(), Out);
-            std::fputc('\n', Out);
-            return;
-        }
-        std::memcpy(Buffer + Used, line.data(), line.size());
+        std::memcpy(Buffer + Used, line.data(), line.size()); // report lines are short
         Used += line.size();
         Buffer[Used++] = '\n';
     }
     void AddLines(const DatabaseImage& image, DumpStretch stretch) override {
         const std::size_t lines = DumpLineCount(stretch);
-        for (std::size_t line = 0; line < lines; ++line) {
-            if (Used + DumpLineMax + 1 > sizeof Buffer) {
+        for (std::size_t line = 0; line < lines;) {
+            std::size_t room = (sizeof Buffer - Used) / (DumpLineMax + 1);
+            if (room == 0) {
                 Flush();
+                room = sizeof Buffer / (DumpLineMax + 1);
             }
-            Used += FormatDumpLine(image, stretch, line, Buffer + Used);
-            Buffer[Used++] = '\n';
+            const std::size_t count = std::min(room, lines - line);
+            Used += FormatDumpText(image, stretch, line, count, Buffer + Used);
+            line += count;
         }
     }
     void Flush() {
@@ -115,8 +114,8 @@ Options Parse(int argc, char** argv) {
             }
             o.Record = ParseNumber(argv[++i]);
             if (!o.Record) {
-                throw UsageError{"--record needs a record number, not '" +
-                                 std::string(argv[i]) + "'"};
+                throw UsageError{"--record needs a record number, not '" + std::string(argv[i]) +
+                                 "'"};
             }
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             throw UsageError{"unknown option '" + std::string(arg) + "'"};

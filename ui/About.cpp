@@ -7,7 +7,9 @@
 
 TAboutBox* AboutBox = nullptr;
 
-static void InitResources() { Q_INIT_RESOURCE(vexlin); }
+static void InitResources() {
+    Q_INIT_RESOURCE(vexlin);
+}
 
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::TAboutBox>()) {
     InitResources();
@@ -18,14 +20,13 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::T
     version.setPixelSize(13);
     ui->lVer->setFont(version);
     const QString indent(11, QLatin1Char(' '));
-    ui->Memo1->setPlainText(QStringList{
-        QStringLiteral("by Brisane"),
-        QString(),
-        QStringLiteral("Mail:    ") + QString::fromLatin1(MakerMail),
-        QStringLiteral("Home: ") + QString::fromLatin1(MakerHomePage),
-        indent + QStringLiteral("http://quendal.brisane.example/"),
-        indent + QStringLiteral("http://palm.brisane.example/"),
-        QString()}.join(QLatin1Char('\n')));
+    ui->Memo1->setPlainText(
+        QStringList{QStringLiteral("by Brisane"), QString(),
+                    QStringLiteral("Mail:    ") + QString::fromLatin1(MakerMail),
+                    QStringLiteral("Home: ") + QString::fromLatin1(MakerHomePage),
+                    indent + QStringLiteral("http://quendal.brisane.example/"),
+                    indent + QStringLiteral("http://palm.brisane.example/"), QString()}
+            .join(QLatin1Char('\n')));
     connect(ui->Button1, &QPushButton::clicked, this, &QDialog::accept);
 }
 

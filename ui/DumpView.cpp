@@ -67,11 +67,17 @@ QString DumpView::lineText(int line) const {
     return QString::fromLatin1(buffer, static_cast<qsizetype>(length));
 }
 
-int DumpView::lineHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
+int DumpView::lineHeight() const {
+    return std::max(1, fontMetrics().lineSpacing());
+}
 
-int DumpView::visibleLines() const { return std::max(1, viewport()->height() / lineHeight()); }
+int DumpView::visibleLines() const {
+    return std::max(1, viewport()->height() / lineHeight());
+}
 
-int DumpView::firstVisibleLine() const { return verticalScrollBar()->value(); }
+int DumpView::firstVisibleLine() const {
+    return verticalScrollBar()->value();
+}
 
 int DumpView::lineAt(int y) const {
     return std::clamp(firstVisibleLine() + y / lineHeight(), 0, std::max(0, lineCount() - 1));
@@ -144,7 +150,9 @@ void DumpView::selectLines(int anchor, int current) {
     viewport()->update();
 }
 
-void DumpView::selectAll() { selectLines(0, lineCount() - 1); }
+void DumpView::selectAll() {
+    selectLines(0, lineCount() - 1);
+}
 
 QString DumpView::selectedText() const {
     const auto [first, last] = selection();
@@ -155,13 +163,10 @@ QString DumpView::selectedText() const {
         return Message + QLatin1Char('\n');
     }
     // Formatted straight into one buffer: a 5 MB stretch is 327,680 lines.
-    std::string text;
-    text.resize(static_cast<std::size_t>(last - first + 1) * (DumpLineMax + 1));
-    std::size_t used = 0;
-    for (int line = first; line <= last; ++line) {
-        used += FormatDumpLine(*Image, Stretch, static_cast<std::size_t>(line), text.data() + used);
-        text[used++] = '\n';
-    }
+    const auto count = static_cast<std::size_t>(last - first + 1);
+    std::string text(count * (DumpLineMax + 1), '\0');
+    const std::size_t used =
+        FormatDumpText(*Image, Stretch, static_cast<std::size_t>(first), count, text.data());
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(used));
 }
 

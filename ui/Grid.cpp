@@ -60,7 +60,8 @@ void TfGrid::ShowRecord(std::int32_t index) {
     const Extent extent = RecordExtent(*Image, index, RecordScratch);
     HexDump(*ui->mRec, extent.Start, extent.Size);
     if (fMain != nullptr) {
-        fMain->SetRecordStatus(QString::fromStdString(RecordStatusText(index, RecordCount(*Image))));
+        fMain->SetRecordStatus(
+            QString::fromStdString(RecordStatusText(index, RecordCount(*Image))));
     }
 }
 

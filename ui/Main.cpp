@@ -18,7 +18,9 @@
 TfMain* fMain = nullptr;
 
 // The icons live in the ui library's resources; a static library must register them itself.
-static void InitResources() { Q_INIT_RESOURCE(vexlin); }
+static void InitResources() {
+    Q_INIT_RESOURCE(vexlin);
+}
 
 TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfMain>()) {
     InitResources();
@@ -116,7 +118,9 @@ void TfMain::ToolButton1Click() {
     OpenFile(dlgOpen->selectedFiles().constFirst());
 }
 
-void TfMain::Open1Click() { ToolButton1Click(); }
+void TfMain::Open1Click() {
+    ToolButton1Click();
+}
 
 TfGrid* TfMain::ActiveMDIChild() const {
     QMdiSubWindow* window = ui->mdiArea->currentSubWindow();
@@ -129,13 +133,21 @@ void TfMain::Close1Click() {
     }
 }
 
-void TfMain::Exit1Click() { close(); }
+void TfMain::Exit1Click() {
+    close();
+}
 
-void TfMain::ToolButton2Click() { close(); }
+void TfMain::ToolButton2Click() {
+    close();
+}
 
-void TfMain::Tile1Click() { ui->mdiArea->tileSubWindows(); }
+void TfMain::Tile1Click() {
+    ui->mdiArea->tileSubWindows();
+}
 
-void TfMain::Cascade1Click() { ui->mdiArea->cascadeSubWindows(); }
+void TfMain::Cascade1Click() {
+    ui->mdiArea->cascadeSubWindows();
+}
 
 // Lines up the minimised document windows along the bottom of the MDI area, left to right
 // and then upwards in rows; windows that are not minimised keep their places and sizes.
@@ -168,38 +180,44 @@ void TfMain::About1Click() {
     }
 }
 
-void TfMain::ToolButton9Click() { About1Click(); }
+void TfMain::ToolButton9Click() {
+    About1Click();
+}
+
+void TfMain::ApplyToActiveChild(void (TfGrid::*operation)()) {
+    if (TfGrid* grid = ActiveMDIChild()) {
+        (grid->*operation)();
+    }
+}
 
 void TfMain::ToolButton3Click() {
-    if (TfGrid* grid = ActiveMDIChild()) {
-        grid->FirstRecord();
-    }
+    ApplyToActiveChild(&TfGrid::FirstRecord);
 }
 
 void TfMain::ToolButton5Click() {
-    if (TfGrid* grid = ActiveMDIChild()) {
-        grid->PrevRecord();
-    }
+    ApplyToActiveChild(&TfGrid::PrevRecord);
 }
 
 void TfMain::ToolButton6Click() {
-    if (TfGrid* grid = ActiveMDIChild()) {
-        grid->NextRecord();
-    }
+    ApplyToActiveChild(&TfGrid::NextRecord);
 }
 
 void TfMain::ToolButton7Click() {
-    if (TfGrid* grid = ActiveMDIChild()) {
-        grid->LastRecord();
-    }
+    ApplyToActiveChild(&TfGrid::LastRecord);
 }
 
-void TfMain::Label1Click() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerHomePage))); }
+void TfMain::Label1Click() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerHomePage)));
+}
 
 void TfMain::Label2Click() {
     QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(MakerMail)));
 }
 
-void TfMain::SetRecordStatus(const QString& text) { StatusPanel0->setText(text); }
+void TfMain::SetRecordStatus(const QString& text) {
+    StatusPanel0->setText(text);
+}
 
-QString TfMain::recordStatus() const { return StatusPanel0->text(); }
+QString TfMain::recordStatus() const {
+    return StatusPanel0->text();
+}

@@ -58,6 +58,8 @@ class TfMain : public QMainWindow {
 
   private:
     void ShowError(const QString& message);
+    // Applies a record navigation operation to the active document window, if there is one.
+    void ApplyToActiveChild(void (TfGrid::*operation)());
 
     std::unique_ptr<Ui::TfMain> ui;
     QFileDialog* dlgOpen = nullptr;

@@ -1,8 +1,8 @@
 // Vexlin: a read-only viewer for Palm OS databases. Starts the frame and the hidden About
 // box; the command line is not read.
+#include "Main.h"
 #include "About.h"
 #include "Application.h"
-#include "Main.h"
 
 #include <QIcon>
 
