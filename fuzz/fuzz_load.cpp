@@ -13,8 +13,15 @@ using namespace vexlin;
 
 namespace {
 const std::string Path = "/tmp/vexlin-fuzz-load-" + std::to_string(getpid()) + ".pdb";
-ImagePtr FromDisk = NewImage();
-ImagePtr FromMemory = NewImage();
+// Filled with junk once; after that each image holds the previous input's bytes, which a
+// load must clear as thoroughly as the junk.
+ImagePtr Junk(int value) {
+    ImagePtr image = NewImage();
+    std::memset(image.get(), value, sizeof(DatabaseImage));
+    return image;
+}
+ImagePtr FromDisk = Junk(0xA5);
+ImagePtr FromMemory = Junk(0x5A);
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -29,9 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::fwrite(data, 1, size, file);
     }
     std::fclose(file);
-    // Fill both with junk first: loading must leave nothing of it behind.
-    std::memset(FromDisk.get(), 0xA5, sizeof(DatabaseImage));
-    std::memset(FromMemory.get(), 0x5A, sizeof(DatabaseImage));
     LoadImage(*FromDisk, Path);
     LoadImageFromBytes(*FromMemory, {data, size});
     if (std::memcmp(FromDisk.get(), FromMemory.get(), sizeof(DatabaseImage)) != 0) {

@@ -173,15 +173,32 @@ void LoadImage(DatabaseImage& image, const std::string& fileName) {
     LoadInto(image, fileName, false);
 }
 
-void LoadImageFromBytes(DatabaseImage& image, std::span<const std::uint8_t> bytes) {
+namespace {
+
+void CopyInto(DatabaseImage& image, std::span<const std::uint8_t> bytes, bool imageIsZero) {
     if (bytes.size() > static_cast<std::size_t>(ImageCapacity)) {
         throw LoadError("(memory)", TooLarge(bytes.size()));
     }
-    std::memset(&image, 0, sizeof image);
+    auto* target = reinterpret_cast<std::uint8_t*>(&image);
+    if (!imageIsZero) {
+        std::memset(target + bytes.size(), 0, sizeof image - bytes.size());
+    }
     if (!bytes.empty()) {
-        std::memcpy(&image, bytes.data(), bytes.size());
+        std::memcpy(target, bytes.data(), bytes.size());
     }
     FinishLoad(image, static_cast<std::int32_t>(bytes.size()));
+}
+
+} // namespace
+
+void LoadImageFromBytes(DatabaseImage& image, std::span<const std::uint8_t> bytes) {
+    CopyInto(image, bytes, false);
+}
+
+ImagePtr LoadNewImageFromBytes(std::span<const std::uint8_t> bytes) {
+    ImagePtr image = NewImage();
+    CopyInto(*image, bytes, true);
+    return image;
 }
 
 } // namespace vexlin

@@ -97,6 +97,9 @@ using ImagePtr = std::unique_ptr<DatabaseImage, ImageDeleter>;
 // never blocks on a FIFO or device.
 void LoadImage(DatabaseImage& image, const std::string& fileName);
 
+// A new image loaded from bytes in memory, as LoadImageFromBytes would fill it.
+[[nodiscard]] ImagePtr LoadNewImageFromBytes(std::span<const std::uint8_t> bytes);
+
 // The same as LoadImage for bytes already in memory (bytes.size() <= ImageCapacity).
 void LoadImageFromBytes(DatabaseImage& image, std::span<const std::uint8_t> bytes);
 

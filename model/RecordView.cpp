@@ -44,23 +44,6 @@ std::string RecordStatusText(std::int32_t index, std::uint16_t count) {
     return "Record: " + std::to_string(std::int64_t{index} + 1) + " of " + std::to_string(count);
 }
 
-std::int32_t FirstRecordIndex(std::uint16_t) noexcept {
-    return 0;
-}
-
-std::int32_t PrevRecordIndex(std::int32_t current, std::uint16_t) noexcept {
-    return static_cast<std::int32_t>(std::max<std::int64_t>(std::int64_t{current} - 1, 0));
-}
-
-std::int32_t NextRecordIndex(std::int32_t current, std::uint16_t count) noexcept {
-    return static_cast<std::int32_t>(
-        std::min<std::int64_t>(std::int64_t{current} + 1, std::int64_t{count} - 1));
-}
-
-std::int32_t LastRecordIndex(std::uint16_t count) noexcept {
-    return std::int32_t{count} - 1;
-}
-
 std::optional<DumpStretch> AppInfoStretch(const DatabaseImage& image) noexcept {
     if (image.Header.AppInfoArea == 0) {
         return std::nullopt;

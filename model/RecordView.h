@@ -32,11 +32,22 @@ struct Extent {
 // "Record: N of M", N counted from 1.
 [[nodiscard]] std::string RecordStatusText(std::int32_t index, std::uint16_t count);
 
-// The navigation rules: the new current record index.
-[[nodiscard]] std::int32_t FirstRecordIndex(std::uint16_t count) noexcept;
-[[nodiscard]] std::int32_t PrevRecordIndex(std::int32_t current, std::uint16_t count) noexcept;
-[[nodiscard]] std::int32_t NextRecordIndex(std::int32_t current, std::uint16_t count) noexcept;
-[[nodiscard]] std::int32_t LastRecordIndex(std::uint16_t count) noexcept;
+// The navigation rules: the new current record index. With no records, Next and Last give
+// -1; nothing is shown then.
+[[nodiscard]] constexpr std::int32_t FirstRecordIndex(std::uint16_t) noexcept {
+    return 0;
+}
+[[nodiscard]] constexpr std::int32_t PrevRecordIndex(std::int32_t current, std::uint16_t) noexcept {
+    return current > 0 ? current - 1 : 0;
+}
+[[nodiscard]] constexpr std::int32_t NextRecordIndex(std::int32_t current,
+                                                     std::uint16_t count) noexcept {
+    const std::int32_t last = std::int32_t{count} - 1;
+    return current < last ? current + 1 : last;
+}
+[[nodiscard]] constexpr std::int32_t LastRecordIndex(std::uint16_t count) noexcept {
+    return std::int32_t{count} - 1;
+}
 
 inline constexpr const char* NoAppInfoText = "No App Info";
 inline constexpr const char* NoSortInfoText = "No Sort Info";

@@ -181,6 +181,9 @@ TEST(LoadImage, BytesFromMemoryAndFromDiskGiveTheSameImage) {
     auto fromDisk = std::make_unique<DatabaseImage>();
     LoadImage(*fromDisk, file.path());
     EXPECT_EQ(std::memcmp(fromDisk.get(), Load(bytes).get(), sizeof(DatabaseImage)), 0);
+    EXPECT_EQ(std::memcmp(fromDisk.get(), LoadNewImage(file.path()).get(), sizeof(DatabaseImage)), 0);
+    EXPECT_EQ(std::memcmp(fromDisk.get(), LoadNewImageFromBytes(bytes).get(), sizeof(DatabaseImage)),
+              0);
 }
 
 TEST(LoadImage, ShortHeaderReadsAsZeroPadded) {
