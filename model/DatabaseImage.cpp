@@ -1,7 +1,10 @@
 // Loading a database file into its image and deriving the area extents.
 #include "DatabaseImage.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +28,49 @@ void ReverseBytes(void* field, std::size_t width) noexcept {
 
 namespace {
 
+// The numeric header fields in the order loading reverses them: offset and width.
+struct NumericField {
+    std::size_t Offset;
+    std::size_t Width;
+};
+constexpr NumericField NumericFields[] = {
+    {offsetof(DatabaseHeader, Attributes), 2},       {offsetof(DatabaseHeader, Version), 2},
+    {offsetof(DatabaseHeader, CreationDate), 4},     {offsetof(DatabaseHeader, ModificationDate), 4},
+    {offsetof(DatabaseHeader, LastBackupDate), 4},   {offsetof(DatabaseHeader, ModificationNumber), 4},
+    {offsetof(DatabaseHeader, AppInfoArea), 4},      {offsetof(DatabaseHeader, SortInfoArea), 4},
+    {offsetof(DatabaseHeader, UniqueIDSeed), 4},     {offsetof(DatabaseHeader, NextRecordListID), 4},
+    {offsetof(DatabaseHeader, NumberOfRecords), 2},
+};
+
+void ReverseNumericFields(std::uint8_t* header) noexcept {
+    for (const NumericField& field : NumericFields) {
+        ReverseBytes(header + field.Offset, field.Width);
+    }
+}
+
+} // namespace
+
+void FileOrderHeader(const DatabaseImage& image, std::uint8_t (&out)[78]) noexcept {
+    std::memcpy(out, &image.Header, sizeof out);
+    ReverseNumericFields(out);
+}
+
+void CopyFileBytes(const DatabaseImage& image, std::uint32_t offset, std::uint32_t count,
+                   std::uint8_t* out) noexcept {
+    if (count == 0) {
+        return;
+    }
+    std::memcpy(out, ImageBytes(image) + offset, count);
+    if (offset < sizeof(DatabaseHeader)) {
+        std::uint8_t header[78];
+        FileOrderHeader(image, header);
+        const std::uint32_t inHeader = std::min<std::uint32_t>(count, 78 - offset);
+        std::memcpy(out, header + offset, inHeader);
+    }
+}
+
+namespace {
+
 // Two's complement difference, as the header arithmetic is defined on 32-bit values.
 std::int32_t Minus(std::int32_t a, std::int32_t b) noexcept {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
@@ -33,17 +79,10 @@ std::int32_t Minus(std::int32_t a, std::int32_t b) noexcept {
 // Steps after the bytes are in place: byte order of the header, then the derived extents.
 void FinishLoad(DatabaseImage& image, std::int32_t fileSize) noexcept {
     DatabaseHeader& h = image.Header;
-    ReverseBytes(&h.Attributes, 2);
-    ReverseBytes(&h.Version, 2);
-    ReverseBytes(&h.CreationDate, 4);
-    ReverseBytes(&h.ModificationDate, 4);
-    ReverseBytes(&h.LastBackupDate, 4);
-    ReverseBytes(&h.ModificationNumber, 4);
-    ReverseBytes(&h.AppInfoArea, 4);
-    ReverseBytes(&h.SortInfoArea, 4);
-    ReverseBytes(&h.UniqueIDSeed, 4);
-    ReverseBytes(&h.NextRecordListID, 4);
-    ReverseBytes(&h.NumberOfRecords, 2);
+    ReverseNumericFields(reinterpret_cast<std::uint8_t*>(&h));
+    image.AppInfoSize = 0;
+    image.SortInfoSize = 0;
+    image.FirstRecordOffset = 0;
     image.FileSize = fileSize;
 
     std::int32_t end = fileSize;
@@ -70,9 +109,13 @@ std::string SystemReason(int error, const char* fallback) {
     return error != 0 ? std::generic_category().message(error) : std::string(fallback);
 }
 
-// Reads the named file into image with one read. Unless the image is known to be all zero
-// already, the bytes the read does not cover are zeroed.
-void LoadInto(DatabaseImage& image, const std::string& fileName, bool imageIsZero) {
+// How a file larger than the image is taken: refused, or only its first ImageCapacity bytes.
+enum class Oversize { Refuse, Prefix };
+
+// Reads the named file into image with one read. Bytes from dirtyEnd on are known to be zero
+// already; the ones between the file's end and dirtyEnd are zeroed. Returns the true size.
+std::uint64_t LoadInto(DatabaseImage& image, const std::string& fileName, std::size_t dirtyEnd,
+                       Oversize oversize) {
     namespace fs = std::filesystem;
     // Look before opening: opening a FIFO or a device for reading may block or never end.
     std::error_code ec;
@@ -93,27 +136,30 @@ void LoadInto(DatabaseImage& image, const std::string& fileName, bool imageIsZer
         throw LoadError(fileName, SystemReason(errno, "cannot open"));
     }
     in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
+    const std::streamoff trueSize = in.tellg();
     in.seekg(0, std::ios::beg);
-    if (size < 0 || !in) {
+    if (trueSize < 0 || !in) {
         throw LoadError(fileName, "cannot determine the file size");
     }
-    if (size > ImageCapacity) {
-        throw LoadError(fileName, TooLarge(static_cast<std::uintmax_t>(size)));
+    if (trueSize > ImageCapacity && oversize == Oversize::Refuse) {
+        throw LoadError(fileName, TooLarge(static_cast<std::uintmax_t>(trueSize)));
     }
+    const std::streamoff size = std::min<std::streamoff>(trueSize, ImageCapacity);
 
     auto* bytes = reinterpret_cast<char*>(&image);
-    if (!imageIsZero) {
-        std::memset(bytes + size, 0, sizeof image - static_cast<std::size_t>(size));
+    const auto used = static_cast<std::size_t>(size);
+    if (used < dirtyEnd) {
+        std::memset(bytes + used, 0, dirtyEnd - used);
     }
     in.read(bytes, size);
     if (in.gcount() != size) {
         const auto got = in.gcount();
-        std::memset(bytes, 0, static_cast<std::size_t>(size));
+        std::memset(bytes, 0, used);
         throw LoadError(fileName, "short read: got " + std::to_string(got) + " of " +
                                       std::to_string(size) + " bytes");
     }
     FinishLoad(image, static_cast<std::int32_t>(size));
+    return static_cast<std::uint64_t>(trueSize);
 }
 
 } // namespace
@@ -165,12 +211,57 @@ ImagePtr NewImage() {
 
 ImagePtr LoadNewImage(const std::string& fileName) {
     ImagePtr image = NewImage();
-    LoadInto(*image, fileName, true);
+    LoadInto(*image, fileName, 0, Oversize::Refuse);
     return image;
 }
 
 void LoadImage(DatabaseImage& image, const std::string& fileName) {
-    LoadInto(image, fileName, false);
+    LoadInto(image, fileName, ImageCapacity, Oversize::Refuse);
+}
+
+ImageReader::ImageReader() : Image(NewImage()) {}
+
+const DatabaseImage& ImageReader::Load(const std::string& fileName) {
+    TrueSizeValue = Track(LoadInto(*Image, fileName, std::exchange(Dirty, ImageCapacity),
+                              Oversize::Refuse));
+    return *Image;
+}
+
+const DatabaseImage& ImageReader::LoadStructure(const std::string& fileName) {
+    TrueSizeValue = Track(LoadInto(*Image, fileName, std::exchange(Dirty, ImageCapacity),
+                              Oversize::Prefix));
+    return *Image;
+}
+
+const DatabaseImage& ImageReader::LoadStream(std::FILE* in, const std::string& name) {
+    auto* bytes = reinterpret_cast<std::uint8_t*>(Image.get());
+    const std::size_t dirty = std::exchange(Dirty, ImageCapacity);
+    std::size_t size = 0;
+    while (size < static_cast<std::size_t>(ImageCapacity)) {
+        const std::size_t got = std::fread(bytes + size, 1, ImageCapacity - size, in);
+        if (got == 0) {
+            break;
+        }
+        size += got;
+    }
+    if (std::ferror(in)) {
+        throw LoadError(name, SystemReason(errno, "read error"));
+    }
+    if (size == static_cast<std::size_t>(ImageCapacity) && std::fgetc(in) != EOF) {
+        throw LoadError(name, "more than " + std::to_string(ImageCapacity) +
+                                  " bytes, larger than the limit");
+    }
+    if (size < dirty) {
+        std::memset(bytes + size, 0, dirty - size);
+    }
+    FinishLoad(*Image, static_cast<std::int32_t>(size));
+    TrueSizeValue = Track(size);
+    return *Image;
+}
+
+std::uint64_t ImageReader::Track(std::uint64_t trueSize) noexcept {
+    Dirty = static_cast<std::size_t>(std::min<std::uint64_t>(trueSize, ImageCapacity));
+    return trueSize;
 }
 
 namespace {
@@ -181,7 +272,7 @@ void CopyInto(DatabaseImage& image, std::span<const std::uint8_t> bytes, bool im
     }
     auto* target = reinterpret_cast<std::uint8_t*>(&image);
     if (!imageIsZero) {
-        std::memset(target + bytes.size(), 0, sizeof image - bytes.size());
+        std::memset(target + bytes.size(), 0, ImageCapacity - bytes.size());
     }
     if (!bytes.empty()) {
         std::memcpy(target, bytes.data(), bytes.size());

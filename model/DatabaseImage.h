@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -103,9 +104,43 @@ void LoadImage(DatabaseImage& image, const std::string& fileName);
 // The same as LoadImage for bytes already in memory (bytes.size() <= ImageCapacity).
 void LoadImageFromBytes(DatabaseImage& image, std::span<const std::uint8_t> bytes);
 
-// The image as one run of bytes: file offset N is element N (ImageCapacity elements).
+// Loads one file after another into the same image, zeroing only what the previous file
+// left: taking stock of thousands of files costs one image and no clearing of 5 MB each.
+// Each load throws LoadError as LoadImage does; the image is then all zero.
+class ImageReader {
+  public:
+    ImageReader();
+    // The whole file, as LoadImage.
+    const DatabaseImage& Load(const std::string& fileName);
+    // Enough for the structure: files larger than the image give their first ImageCapacity
+    // bytes (the header and the entry list always lie within them); TrueSize() tells the rest.
+    const DatabaseImage& LoadStructure(const std::string& fileName);
+    // A stream (a pipe) read to its end; refused beyond ImageCapacity bytes.
+    const DatabaseImage& LoadStream(std::FILE* in, const std::string& name);
+
+    [[nodiscard]] const DatabaseImage& image() const noexcept { return *Image; }
+    // The size of the file last loaded, also when only part of it is in the image.
+    [[nodiscard]] std::uint64_t TrueSize() const noexcept { return TrueSizeValue; }
+
+  private:
+    std::uint64_t Track(std::uint64_t trueSize) noexcept;
+    ImagePtr Image;
+    std::size_t Dirty = 0; // bytes from here on are zero
+    std::uint64_t TrueSizeValue = 0;
+};
+
+// The image as one run of bytes: file offset N is element N (ImageCapacity elements). The
+// numeric header fields (bytes 32 to 59 and 68 to 77) are in host order here.
 [[nodiscard]] inline const std::uint8_t* ImageBytes(const DatabaseImage& image) noexcept {
     return reinterpret_cast<const std::uint8_t*>(&image);
 }
+
+// The 78 header bytes as the file holds them: the numeric fields turned back to file order.
+void FileOrderHeader(const DatabaseImage& image, std::uint8_t (&out)[78]) noexcept;
+
+// Copies count bytes from file offset `offset` on as the file holds them (header bytes in
+// file order). offset + count must not pass ImageCapacity.
+void CopyFileBytes(const DatabaseImage& image, std::uint32_t offset, std::uint32_t count,
+                   std::uint8_t* out) noexcept;
 
 } // namespace vexlin

@@ -78,6 +78,11 @@ std::size_t FormatDumpLine(const DatabaseImage& image, DumpStretch stretch, std:
     const auto areaOffset = static_cast<std::uint32_t>(line * DumpBytesPerLine);
     const std::uint32_t count = std::min(DumpBytesPerLine, stretch.Size - areaOffset);
     const std::uint8_t* bytes = ImageBytes(image) + stretch.Start + areaOffset;
+    std::uint8_t fileOrder[DumpBytesPerLine];
+    if (stretch.Start + areaOffset < sizeof(DatabaseHeader)) {
+        CopyFileBytes(image, stretch.Start + areaOffset, count, fileOrder);
+        bytes = fileOrder;
+    }
 
     char* p = PutHex(out, stretch.Start + areaOffset);
     *p++ = '|';

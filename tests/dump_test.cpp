@@ -172,7 +172,8 @@ TEST(VexlinDump, UsageErrorsExitTwo) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {},
              {"--bogus", file.path()},
-             {file.path(), file.path()},
+             {"--json", "--list", file.path()},
+             {"--raw", "--header", file.path()},
              {"--records", "--record", "1", file.path()},
              {"--record", "x", file.path()},
              {"--record", file.path()},

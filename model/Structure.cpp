@@ -1,0 +1,463 @@
+// Reading the entry list and checking the structure: every finding, never stopping at the first.
+#include "Structure.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace vexlin {
+
+namespace {
+
+struct FlagName {
+    std::uint32_t Bit;
+    std::string_view Name;
+};
+
+constexpr FlagName DatabaseFlags[] = {
+    {0x0001, "resource"},           {0x0002, "read-only"},          {0x0004, "app info dirty"},
+    {0x0008, "backup"},             {0x0010, "OK to install newer"}, {0x0020, "reset after install"},
+    {0x0040, "copy prevention"},    {0x0080, "stream"},             {0x0100, "hidden"},
+    {0x0200, "launchable data"},    {0x0400, "recyclable"},         {0x0800, "bundle"},
+    {0x8000, "open"},
+};
+
+constexpr FlagName RecordFlags[] = {
+    {0x80, "delete"}, {0x40, "dirty"}, {0x20, "busy"}, {0x10, "secret"}};
+
+template <std::size_t N>
+std::vector<std::string_view> NamesOf(std::uint32_t value, const FlagName (&flags)[N]) {
+    std::vector<std::string_view> names;
+    for (const FlagName& flag : flags) {
+        if ((value & flag.Bit) != 0) {
+            names.push_back(flag.Name);
+        }
+    }
+    return names;
+}
+
+// Seconds from 1904-01-01 to 1970-01-01.
+constexpr std::int64_t PalmEpochOffset = 2082844800;
+
+std::uint32_t BE32(const std::uint8_t* p) noexcept {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+std::string Hex(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%04llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// An offset as the file states it: hex of its 32 bits, with the signed value when negative.
+std::string OffsetText(std::int32_t offset) {
+    std::string text = Hex(static_cast<std::uint32_t>(offset));
+    if (offset < 0) {
+        text += " (" + std::to_string(offset) + ")";
+    }
+    return text;
+}
+
+// The size as the record view computes it: 32-bit wrapping arithmetic while the file fits
+// the image, exact beyond.
+std::int64_t SizeBetween(std::int64_t start, std::int64_t end, bool wrap32) noexcept {
+    if (wrap32) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(end) -
+                                         static_cast<std::uint32_t>(start));
+    }
+    return end - start;
+}
+
+class Checker {
+  public:
+    Checker(const DatabaseImage& image, std::uint64_t fileSize, std::string_view fileName)
+        : Image(image), Bytes(ImageBytes(image)), FileEnd(fileSize),
+          Wrap32(fileSize <= static_cast<std::uint64_t>(ImageCapacity)), FileName(fileName) {}
+
+    Structure Run() {
+        S.FileSize = FileEnd;
+        S.Kind = KindOf(Image);
+        S.EntryWidth = S.Kind == DatabaseKind::Resource ? ResourceEntryWidth : RecordEntryWidth;
+        const std::uint32_t count = Image.Header.NumberOfRecords;
+        S.ListEnd = RecordListOffset + S.EntryWidth * count;
+        Word = S.Kind == DatabaseKind::Resource ? "resource" : "record";
+
+        CheckHeader(count);
+        ReadEntries(count);
+        CheckEntries();
+        CheckAreas();
+        CheckGaps();
+        std::stable_sort(S.Findings.begin(), S.Findings.end(),
+                         [](const Finding& a, const Finding& b) { return a.Offset < b.Offset; });
+        return std::move(S);
+    }
+
+  private:
+    struct Entry {
+        std::uint32_t At;
+        std::int32_t Offset;
+        std::int64_t Size;
+        bool InFile;
+    };
+
+    void Add(std::uint32_t offset, Severity level, std::string_view code, std::string message) {
+        (level == Severity::Error ? S.Errors : level == Severity::Warning ? S.Warnings : S.Notes)++;
+        S.Findings.push_back({offset, level, code, std::move(message)});
+    }
+
+    [[nodiscard]] std::string Label(std::size_t index) const {
+        return Word + " " + std::to_string(index + 1);
+    }
+
+    void CheckHeader(std::uint32_t count) {
+        const DatabaseHeader& h = Image.Header;
+        if (FileEnd < sizeof(DatabaseHeader)) {
+            Add(0, Severity::Error, "header-short",
+                "the file is " + std::to_string(FileEnd) +
+                    " bytes, shorter than the 78-byte header; the rest reads as zero");
+        }
+        if (std::memchr(h.Name, 0, sizeof h.Name) == nullptr) {
+            Add(0, Severity::Warning, "name-unterminated",
+                "the name fills all 32 bytes with no zero byte to end it");
+        }
+        if (S.Kind == DatabaseKind::Resource) {
+            Add(offsetof(DatabaseHeader, Attributes), Severity::Note, "resource-database",
+                "attribute 0x0001 marks a resource database: its entry list holds 10-byte "
+                "resource entries, which the record views read as 8-byte record entries");
+        }
+        CheckExtension();
+        if (h.NextRecordListID != 0) {
+            Add(offsetof(DatabaseHeader, NextRecordListID), Severity::Warning, "next-list",
+                "NextRecordListID is " + std::to_string(h.NextRecordListID) +
+                    ": it names a further entry list, which nothing here follows");
+        }
+        if (count != 0 && S.ListEnd > FileEnd) {
+            const std::uint64_t whole =
+                FileEnd <= RecordListOffset ? 0 : (FileEnd - RecordListOffset) / S.EntryWidth;
+            Add(static_cast<std::uint32_t>(RecordListOffset + S.EntryWidth * whole), Severity::Error,
+                "list-past-end",
+                "the entry list of " + std::to_string(count) + " " +
+                    std::to_string(S.EntryWidth) + "-byte entries ends at " + Hex(S.ListEnd) +
+                    ", past the end of the file at " + Hex(FileEnd) + "; entries " +
+                    std::to_string(whole + 1) + " to " + std::to_string(count) +
+                    " are not in the file and read as zero");
+        }
+    }
+
+    void CheckExtension() {
+        std::string extension;
+        if (const auto dot = FileName.rfind('.');
+            dot != std::string_view::npos && FileName.find('/', dot) == std::string_view::npos) {
+            for (const char c : FileName.substr(dot + 1)) {
+                extension += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            }
+        }
+        if (extension == "prc" && S.Kind == DatabaseKind::Record) {
+            Add(0, Severity::Note, "extension-mismatch",
+                "a .prc file holding a record database (attribute 0x0001 is not set)");
+        } else if (extension == "pdb" && S.Kind == DatabaseKind::Resource) {
+            Add(0, Severity::Note, "extension-mismatch",
+                "a .pdb file holding a resource database (attribute 0x0001 is set)");
+        }
+    }
+
+    void ReadEntries(std::uint32_t count) {
+        Entries.reserve(count);
+        const bool resources = S.Kind == DatabaseKind::Resource;
+        const std::uint32_t offsetAt = resources ? 6 : 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint32_t at = RecordListOffset + S.EntryWidth * i;
+            const std::uint8_t* entry = Bytes + at; // inside the image: at most 655,428 bytes
+            Entries.push_back({at, static_cast<std::int32_t>(BE32(entry + offsetAt)), 0,
+                               at + S.EntryWidth <= FileEnd});
+        }
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::int64_t end = i + 1 < count ? std::int64_t{Entries[i + 1].Offset}
+                                                   : static_cast<std::int64_t>(FileEnd);
+            Entries[i].Size = SizeBetween(Entries[i].Offset, end, Wrap32);
+        }
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint8_t* entry = Bytes + Entries[i].At;
+            if (resources) {
+                ResourceInfo r;
+                r.EntryOffset = Entries[i].At;
+                std::memcpy(r.Type, entry, 4);
+                r.ID = static_cast<std::uint16_t>(entry[4] << 8 | entry[5]);
+                r.Offset = Entries[i].Offset;
+                r.Size = Entries[i].Size;
+                S.Resources.push_back(r);
+            } else {
+                S.Records.push_back({Entries[i].At, Entries[i].Offset, Entries[i].Size, entry[4],
+                                     BE32(entry + 4) & 0xFFFFFF});
+            }
+        }
+    }
+
+    void CheckEntries() {
+        for (std::size_t i = 0; i < Entries.size() && Entries[i].InFile; ++i) {
+            const Entry& e = Entries[i];
+            if (e.Offset < 0 || static_cast<std::uint32_t>(e.Offset) < S.ListEnd) {
+                Add(e.At, Severity::Error, "record-in-header",
+                    Label(i) + ": data offset " + OffsetText(e.Offset) +
+                        " lies inside the header and the entry list, which end at " +
+                        Hex(S.ListEnd));
+            } else if (static_cast<std::uint64_t>(e.Offset) > FileEnd) {
+                Add(e.At, Severity::Error, "record-past-end",
+                    Label(i) + ": data offset " + OffsetText(e.Offset) +
+                        " lies past the end of the file at " + Hex(FileEnd));
+            }
+            if (i > 0 && e.Offset < Entries[i - 1].Offset) {
+                Add(e.At, Severity::Error, "record-out-of-order",
+                    Label(i) + ": data offset " + OffsetText(e.Offset) + " is below " +
+                        Label(i - 1) + "'s " + OffsetText(Entries[i - 1].Offset) + ", so " +
+                        Label(i - 1) + "'s size is " + std::to_string(Entries[i - 1].Size));
+            }
+            if (e.Size == 0) {
+                Add(e.At, Severity::Note, "record-empty",
+                    Label(i) + " is empty: its data offset " + OffsetText(e.Offset) +
+                        (i + 1 < Entries.size() ? " equals the next entry's"
+                                                : " is the end of the file"));
+            }
+        }
+        CheckDuplicates();
+    }
+
+    void CheckDuplicates() {
+        // Keys in entry order, sorted; each repeat is reported at its later entry.
+        // Unique ID 0 is left out: desktop tools write it for every record, and the device
+        // hands out IDs when it installs the database.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
+        for (std::size_t i = 0; i < Entries.size() && Entries[i].InFile; ++i) {
+            if (S.Kind == DatabaseKind::Resource) {
+                const auto* type = reinterpret_cast<const std::uint8_t*>(S.Resources[i].Type);
+                keys.emplace_back(std::uint64_t{BE32(type)} << 16 | S.Resources[i].ID, i);
+            } else if (S.Records[i].UniqueID != 0) {
+                keys.emplace_back(S.Records[i].UniqueID, i);
+            }
+        }
+        std::sort(keys.begin(), keys.end());
+        for (std::size_t k = 1; k < keys.size(); ++k) {
+            if (keys[k].first != keys[k - 1].first) {
+                continue;
+            }
+            std::size_t first = k - 1;
+            while (first > 0 && keys[first - 1].first == keys[k].first) {
+                --first;
+            }
+            const std::uint32_t later = keys[k].second;
+            const std::uint32_t earlier = keys[first].second;
+            if (S.Kind == DatabaseKind::Resource) {
+                const ResourceInfo& r = S.Resources[later];
+                Add(Entries[later].At, Severity::Warning, "duplicate-resource",
+                    Label(later) + " has type '" + std::string(r.Type, 4) + "' and ID " +
+                        std::to_string(r.ID) + ", as " + Label(earlier) + " has");
+            } else {
+                char id[8];
+                std::snprintf(id, sizeof id, "%06x", static_cast<unsigned>(keys[k].first));
+                Add(Entries[later].At, Severity::Warning, "duplicate-unique-id",
+                    Label(later) + " has unique ID " + id + ", as " + Label(earlier) + " has");
+            }
+        }
+    }
+
+    void CheckArea(std::int32_t offset, std::uint32_t field, const char* name) {
+        if (offset == 0) {
+            return;
+        }
+        if (offset < 0 || static_cast<std::uint32_t>(offset) < S.ListEnd) {
+            Add(field, Severity::Error, "area-in-header",
+                std::string("the ") + name + " area's offset " + OffsetText(offset) +
+                    " lies inside the header and the entry list, which end at " + Hex(S.ListEnd));
+        } else if (static_cast<std::uint64_t>(offset) > FileEnd) {
+            Add(field, Severity::Error, "area-past-end",
+                std::string("the ") + name + " area's offset " + OffsetText(offset) +
+                    " lies past the end of the file at " + Hex(FileEnd));
+        }
+    }
+
+    void CheckAreas() {
+        const DatabaseHeader& h = Image.Header;
+        CheckArea(h.AppInfoArea, offsetof(DatabaseHeader, AppInfoArea), "app info");
+        CheckArea(h.SortInfoArea, offsetof(DatabaseHeader, SortInfoArea), "sort info");
+        struct Start {
+            std::int32_t Offset;
+            std::uint32_t Field;
+            const char* Name;
+        };
+        std::vector<Start> starts;
+        if (h.AppInfoArea != 0) {
+            starts.push_back({h.AppInfoArea, offsetof(DatabaseHeader, AppInfoArea), "the app info area"});
+        }
+        if (h.SortInfoArea != 0) {
+            starts.push_back({h.SortInfoArea, offsetof(DatabaseHeader, SortInfoArea), "the sort info area"});
+        }
+        if (!Entries.empty() && Entries[0].InFile) {
+            starts.push_back({Entries[0].Offset, RecordListOffset, "the first record"});
+        }
+        for (std::size_t i = 1; i < starts.size(); ++i) {
+            if (starts[i].Offset < starts[i - 1].Offset) {
+                Add(starts[i].Field, Severity::Warning, "area-out-of-order",
+                    std::string(starts[i].Name) + " at " + OffsetText(starts[i].Offset) +
+                        " starts before " + starts[i - 1].Name + " at " +
+                        OffsetText(starts[i - 1].Offset) +
+                        ": app info, sort info and records are not in that order, so " +
+                        starts[i - 1].Name + "'s size comes out negative");
+            }
+        }
+    }
+
+    // Bytes after the entry list (and its customary 2-byte pad) that no area or record covers.
+    void CheckGaps() {
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> covered;
+        const auto cover = [&](std::int64_t start, std::int64_t size) {
+            if (start > 0 && size > 0) {
+                const auto from = static_cast<std::uint64_t>(start);
+                covered.emplace_back(from, std::min(FileEnd, from + static_cast<std::uint64_t>(size)));
+            }
+        };
+        const DatabaseHeader& h = Image.Header;
+        const std::int64_t end = !Entries.empty() ? std::int64_t{Entries[0].Offset}
+                                                  : static_cast<std::int64_t>(FileEnd);
+        const std::int64_t sortEnd = end;
+        const std::int64_t appEnd = h.SortInfoArea != 0 ? std::int64_t{h.SortInfoArea} : end;
+        if (h.AppInfoArea != 0) {
+            S.AppInfoSize = SizeBetween(h.AppInfoArea, appEnd, Wrap32);
+            cover(h.AppInfoArea, S.AppInfoSize);
+        }
+        if (h.SortInfoArea != 0) {
+            S.SortInfoSize = SizeBetween(h.SortInfoArea, sortEnd, Wrap32);
+            cover(h.SortInfoArea, S.SortInfoSize);
+        }
+        for (const Entry& e : Entries) {
+            cover(e.Offset, e.Size);
+        }
+        if (S.ListEnd >= FileEnd) {
+            return;
+        }
+        std::sort(covered.begin(), covered.end());
+        std::uint64_t cursor = S.ListEnd;
+        const auto gap = [&](std::uint64_t from, std::uint64_t to) {
+            if (from == S.ListEnd) {
+                from = std::min(to, from + 2); // the pad after the list
+            }
+            if (to > from) {
+                Add(static_cast<std::uint32_t>(std::min<std::uint64_t>(from, UINT32_MAX)),
+                    Severity::Note, "gap",
+                    std::to_string(to - from) + " bytes from " + Hex(from) + " to " +
+                        Hex(to - 1) + " that no area or record points to");
+            }
+        };
+        for (const auto& [from, to] : covered) {
+            if (from > cursor) {
+                gap(cursor, std::min(from, FileEnd));
+            }
+            cursor = std::max(cursor, to);
+            if (cursor >= FileEnd) {
+                break;
+            }
+        }
+        if (cursor < FileEnd) {
+            gap(cursor, FileEnd);
+        }
+    }
+
+    const DatabaseImage& Image;
+    const std::uint8_t* Bytes;
+    std::uint64_t FileEnd;
+    bool Wrap32;
+    std::string_view FileName;
+    std::string Word;
+    std::vector<Entry> Entries;
+    Structure S;
+};
+
+} // namespace
+
+DatabaseKind KindOf(const DatabaseImage& image) noexcept {
+    return (image.Header.Attributes & ResourceDatabaseAttribute) != 0 ? DatabaseKind::Resource
+                                                                      : DatabaseKind::Record;
+}
+
+std::string_view KindName(DatabaseKind kind) noexcept {
+    return kind == DatabaseKind::Resource ? "resource" : "record";
+}
+
+std::vector<std::string_view> DatabaseAttributeNames(std::uint16_t attributes) {
+    return NamesOf(attributes, DatabaseFlags);
+}
+
+std::vector<std::string_view> RecordAttributeNames(std::uint8_t attributes) {
+    return NamesOf(attributes, RecordFlags);
+}
+
+DecodedDate DecodeDate(std::int32_t raw) noexcept {
+    const auto value = static_cast<std::uint32_t>(raw);
+    if (value == 0) {
+        return {};
+    }
+    if ((value & 0x80000000u) != 0) {
+        return {DateEpoch::PalmOS1904, std::int64_t{value} - PalmEpochOffset};
+    }
+    return {DateEpoch::Unix1970, std::int64_t{value}};
+}
+
+std::string_view EpochName(DateEpoch epoch) noexcept {
+    switch (epoch) {
+    case DateEpoch::PalmOS1904: return "1904";
+    case DateEpoch::Unix1970: return "1970";
+    case DateEpoch::Never: break;
+    }
+    return "never";
+}
+
+namespace {
+
+std::string FormatDate(std::int64_t unixSeconds, const char* pattern) {
+    using namespace std::chrono;
+    const sys_seconds time{seconds{unixSeconds}};
+    const sys_days day = floor<days>(time);
+    const year_month_day ymd{day};
+    const hh_mm_ss hms{time - day};
+    char text[40];
+    std::snprintf(text, sizeof text, pattern, static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
+                  static_cast<int>(hms.hours().count()), static_cast<int>(hms.minutes().count()),
+                  static_cast<int>(hms.seconds().count()));
+    return text;
+}
+
+} // namespace
+
+std::string DecodedDate::Text() const {
+    return Epoch == DateEpoch::Never ? "never"
+                                     : FormatDate(UnixSeconds, "%04d-%02u-%02u %02d:%02d:%02d");
+}
+
+std::string DecodedDate::Iso() const {
+    return Epoch == DateEpoch::Never ? ""
+                                     : FormatDate(UnixSeconds, "%04d-%02u-%02uT%02d:%02d:%02dZ");
+}
+
+std::string_view SeverityName(Severity severity) noexcept {
+    switch (severity) {
+    case Severity::Error: return "error";
+    case Severity::Warning: return "warning";
+    case Severity::Note: break;
+    }
+    return "note";
+}
+
+Structure ReadStructure(const DatabaseImage& image, std::uint64_t fileSize,
+                        std::string_view fileName) {
+    return Checker(image, std::max<std::uint64_t>(fileSize, static_cast<std::uint64_t>(std::max(image.FileSize + 0, 0))), fileName).Run();
+}
+
+std::string AttributesHex(std::uint16_t attributes) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(attributes));
+    return text;
+}
+
+} // namespace vexlin

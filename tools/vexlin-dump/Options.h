@@ -1,0 +1,41 @@
+// vexlin-dump's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexlin::dump {
+
+struct Options {
+    // The dump sections, as the viewer shows them.
+    bool Header = false;
+    bool AppInfo = false;
+    bool SortInfo = false;
+    bool Records = false;
+    std::optional<long> Record; // counted from 1
+    // The inspection modes.
+    bool Info = false;
+    bool List = false;
+    bool Check = false;
+    bool Json = false;
+    bool Summary = false;
+    bool Raw = false;
+    std::vector<std::string> Files; // "-" is standard input
+
+    // A dump section needs the whole file in the image; the other modes only its structure.
+    [[nodiscard]] bool NeedsWholeFile() const {
+        return Header || AppInfo || SortInfo || Records || Record || Raw;
+    }
+};
+
+struct UsageError {
+    std::string Message;
+};
+
+extern const char* const UsageText;
+
+// Throws UsageError. --help is answered before parsing.
+[[nodiscard]] Options ParseOptions(int argc, char** argv);
+
+} // namespace vexlin::dump
