@@ -4,8 +4,10 @@
 #include "HexDump.h"
 #include "PdbBuilder.h"
 #include "RecordView.h"
+#include "Structure.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -237,4 +239,129 @@ TEST(VexlinDump, EveryCorpusFileDumpsCompletely) {
         ++files;
     }
     EXPECT_GE(files, 30);
+}
+
+// The inspection modes on the small file: decoded header, record list, a clean check.
+TEST(VexlinDump, InfoListAndCheck) {
+    TempFile file(Small());
+    const DumpRun r = Dump({"--check", "--list", "--info", file.path()});
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    const std::string info = r.Out.substr(0, r.Out.find("[List]"));
+    EXPECT_EQ(info.rfind("[Info]\n Name:                 Small\n", 0), 0u) << info;
+    for (const char* line : {" Kind:                 record database\n",
+                             " Attributes:           0x8008 backup, open\n",
+                             " Created:              2040-02-06 06:28:15 UTC (-1: seconds since "
+                             "1904-01-01, Palm OS)\n",
+                             " Modified:             never (0)\n",
+                             " App info:             at 0x0068, 20 bytes\n",
+                             " Sort info:            none\n"}) {
+        EXPECT_NE(info.find(line), std::string::npos) << line;
+    }
+    EXPECT_NE(r.Out.find("[List]\n"
+                         "     #   offset        size attr flags                    cat unique id\n"
+                         "     1     007c           8 0x00                            0 000001\n"
+                         "     2     0084           0 0x00                            0 000002\n"
+                         "     3     0084           4 0x00                            0 000003\n"
+                         "[Check]\n"
+                         "0056 note record-empty record 2 is empty: its data offset 0x0084 equals "
+                         "the next entry's\n"
+                         "0 errors, 0 warnings, 1 note\n"),
+              std::string::npos)
+        << r.Out;
+}
+
+TEST(VexlinDump, CheckExitsThreeOnErrorsAndWarnings) {
+    Bytes b = Small();
+    PutBE32(b, 86, 90000); // record 2 past the end, record 3 then out of order
+    TempFile file(b);
+    const DumpRun r = Dump({"--check", file.path()});
+    EXPECT_EQ(r.Exit, 3);
+    EXPECT_NE(r.Out.find("0056 error record-past-end record 2: data offset 0x15f90"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("005e error record-out-of-order record 3"), std::string::npos);
+    EXPECT_TRUE(r.Out.ends_with("2 errors, 0 warnings, 0 notes\n")) << r.Out;
+}
+
+// JSON read back agrees with the model; several files give one object a line.
+TEST(VexlinDump, JsonAgreesWithTheModel) {
+    Bytes b = Small();
+    b[78 + 4] = 0x91; // delete | secret, category 1
+    TempFile file(b);
+    const DumpRun r = Dump({"--json", file.path(), file.path()});
+    ASSERT_EQ(r.Exit, 0) << r.Err;
+    ASSERT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 2);
+    const auto o = nlohmann::json::parse(r.Out.substr(0, r.Out.find('\n')));
+    const ImagePtr image = LoadNewImageFromBytes(b);
+    const Structure s = ReadStructure(*image, file.path());
+    EXPECT_EQ(o["File"], file.path());
+    EXPECT_EQ(o["Name"], "Small");
+    EXPECT_EQ(o["Attributes"], "0x8008");
+    EXPECT_EQ(o["CreationDate"], -1);
+    EXPECT_EQ(o["CreatorID"], "Vx\xC2\x81n");
+    EXPECT_EQ(o["NumberOfRecords"], 3);
+    EXPECT_EQ(o["FileSize"], b.size());
+    EXPECT_EQ(o["AppInfoSize"], 20);
+    EXPECT_EQ(o["Kind"], "record");
+    EXPECT_EQ(o["AttributeNames"], nlohmann::json({"backup", "open"}));
+    EXPECT_EQ(o["Dates"]["Creation"]["Epoch"], "1904");
+    EXPECT_EQ(o["Dates"]["Creation"]["UTC"], "2040-02-06T06:28:15Z");
+    EXPECT_TRUE(o["Dates"]["Modification"]["UTC"].is_null());
+    ASSERT_EQ(o["Records"].size(), s.Records.size());
+    for (std::size_t i = 0; i < s.Records.size(); ++i) {
+        EXPECT_EQ(o["Records"][i]["Offset"], s.Records[i].Offset);
+        EXPECT_EQ(o["Records"][i]["Size"], s.Records[i].Size);
+        EXPECT_EQ(o["Records"][i]["UniqueID"], s.Records[i].UniqueID);
+    }
+    EXPECT_EQ(o["Records"][0]["Category"], 1);
+    EXPECT_EQ(o["Records"][0]["AttributeNames"], nlohmann::json({"delete", "secret"}));
+    ASSERT_EQ(o["Findings"].size(), s.Findings.size());
+    EXPECT_EQ(o["Findings"][0]["Code"], "record-empty");
+    EXPECT_EQ(o["Findings"][0]["Offset"], 0x56);
+}
+
+// Several files, one of them unreadable: the others go on, and the exit status says so.
+TEST(VexlinDump, ManyFilesOneUnreadable) {
+    TempFile file(Small());
+    const DumpRun r = Dump({"--header", file.path(), "/nonexistent.pdb", file.path()});
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_EQ(r.Err, "vexlin-dump: /nonexistent.pdb: No such file or directory\n");
+    const std::string one = "==> " + file.path() + " <==\n" + SmallHeader;
+    EXPECT_EQ(r.Out, one + one);
+
+    const DumpRun summary = Dump({"--summary", file.path(), "/nonexistent.pdb"});
+    EXPECT_EQ(summary.Exit, 1);
+    EXPECT_EQ(summary.Out,
+              "file\tname\ttype\tcreator\tkind\trecords\tsize\tmodified\terrors\twarnings\n" +
+                  file.path() + "\tSmall\tDATA\tVx\xC2\x81n\trecord\t3\t136\tnever\t0\t0\n");
+}
+
+// Standard input, --raw, and a file larger than the image.
+TEST(VexlinDump, PipesRawBytesAndLargeFiles) {
+    const Bytes b = Small();
+    TempFile file(b);
+    const auto run = [](const std::string& command) {
+        DumpRun r;
+        const auto out = std::filesystem::temp_directory_path() / ("vexlin-pipe-" + std::to_string(::getpid()));
+        const int status = std::system((command + " >" + Quote(out.string()) + " 2>/dev/null").c_str());
+        r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.Out = Slurp(out);
+        std::filesystem::remove(out);
+        return r;
+    };
+    const std::string dump = Quote(VEXLIN_DUMP);
+    EXPECT_EQ(run("cat " + Quote(file.path()) + " | " + dump + " --header -").Out,
+              Dump({"--header", file.path()}).Out);
+    const DumpRun raw = Dump({"--raw", "--record", "1", file.path()});
+    EXPECT_EQ(raw.Exit, 0);
+    EXPECT_EQ(raw.Out, "rec|0%s\n");
+    EXPECT_EQ(Dump({"--raw", "--app-info", file.path()}).Out, "ABCDEFGHIJKLMNOPQRST");
+    const DumpRun tooBig = run("head -c 5242959 /dev/zero | " + dump + " --check -");
+    EXPECT_EQ(tooBig.Exit, 1);
+
+    Bytes large = b;
+    large.resize(6u << 20, 0x55); // 6 MB: the last record runs to the true end
+    TempFile big(large);
+    const DumpRun check = Dump({"--check", "--info", big.path()});
+    EXPECT_EQ(check.Exit, 0) << check.Err;
+    EXPECT_NE(check.Out.find(" File size:            6291456 bytes\n"), std::string::npos) << check.Out;
+    EXPECT_EQ(Dump({"--header", big.path()}).Exit, 1);
 }
