@@ -3,8 +3,14 @@
 #include "DatabaseImage.h"
 #include "HeaderReport.h"
 #include "HexDump.h"
+#include "Modes.h"
 #include "RecordView.h"
+#include "Structure.h"
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -101,6 +107,61 @@ __attribute__((no_sanitize("coverage"))) void CheckNavigation(std::uint16_t coun
     }
 }
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#include <sanitizer/asan_interface.h>
+#define VEXLIN_POISON(from, size) ASAN_POISON_MEMORY_REGION(from, size)
+#define VEXLIN_UNPOISON(from, size) ASAN_UNPOISON_MEMORY_REGION(from, size)
+#endif
+#endif
+#ifndef VEXLIN_POISON
+#define VEXLIN_POISON(from, size) ((void)(from), (void)(size))
+#define VEXLIN_UNPOISON(from, size) ((void)(from), (void)(size))
+#endif
+
+// The structure, the check and every output of vexlin-dump's inspection modes. Under
+// AddressSanitizer the image past the end of the file (as far as an entry list can reach) is
+// poisoned meanwhile: none of them may read a byte the file does not hold.
+void CheckStructure(const DatabaseImage& image, std::size_t size) {
+    static std::FILE* devNull = std::fopen("/dev/null", "w");
+    constexpr std::size_t ListReach = 78 + 10 * 65535 + 16;
+    const std::size_t from = std::max<std::size_t>(size, sizeof(DatabaseHeader));
+    auto* poisoned = const_cast<std::uint8_t*>(ImageBytes(image)) + from;
+    const std::size_t poisonedSize = from < ListReach ? ListReach - from : 0;
+    VEXLIN_POISON(poisoned, poisonedSize);
+    const Structure s = ReadStructure(image, size, "fuzz.pdb");
+    // Entries past the end of the file all read alike: the outputs are run on lists that
+    // the input can hold (a 4 KB input holds about 500 entries), which keeps each run short.
+    const bool writeAll = RecordCount(image) <= size / 8 + 1;
+    std::string json;
+    if (writeAll) {
+        json = dump::JsonObject("fuzz.pdb", image, s);
+        dump::StreamTarget out(devNull);
+        dump::PrintInfo(out, image, s);
+        dump::PrintList(out, s);
+        dump::PrintCheck(out, s);
+        dump::PrintSummaryRow(out, "fuzz.pdb", image, s);
+    }
+    VEXLIN_UNPOISON(poisoned, poisonedSize);
+
+    if (s.Errors + s.Warnings + s.Notes != s.Findings.size() ||
+        s.Records.size() + s.Resources.size() != RecordCount(image)) {
+        std::abort();
+    }
+    for (std::size_t i = 1; i < s.Findings.size(); ++i) {
+        if (s.Findings[i].Offset < s.Findings[i - 1].Offset) {
+            std::abort();
+        }
+    }
+    if (writeAll) {
+        // parse() throws on anything but valid JSON in valid UTF-8.
+        const auto back = nlohmann::json::parse(json);
+        if (back["Findings"].size() != s.Findings.size() || back["FileSize"] != size) {
+            std::abort();
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -128,5 +189,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)RecordStatusText(count - 1, count);
     }
     CheckNavigation(count);
+    CheckStructure(image, size);
     return 0;
 }

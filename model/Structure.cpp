@@ -2,6 +2,7 @@
 #include "Structure.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -163,35 +164,43 @@ class Checker {
         }
     }
 
+    // An entry's bytes as far as the file holds them, zero beyond (as the image reads them);
+    // nothing past the end of the file is read.
+    std::array<std::uint8_t, ResourceEntryWidth> EntryBytes(std::uint32_t at) const {
+        std::array<std::uint8_t, ResourceEntryWidth> entry{};
+        if (at < FileEnd) {
+            const auto inFile = static_cast<std::size_t>(std::min<std::uint64_t>(S.EntryWidth, FileEnd - at));
+            std::memcpy(entry.data(), Bytes + at, inFile); // at most 655,428: inside the image
+        }
+        return entry;
+    }
+
     void ReadEntries(std::uint32_t count) {
         Entries.reserve(count);
         const bool resources = S.Kind == DatabaseKind::Resource;
-        const std::uint32_t offsetAt = resources ? 6 : 0;
+        (resources ? S.Resources.reserve(count) : S.Records.reserve(count));
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint32_t at = RecordListOffset + S.EntryWidth * i;
-            const std::uint8_t* entry = Bytes + at; // inside the image: at most 655,428 bytes
-            Entries.push_back({at, static_cast<std::int32_t>(BE32(entry + offsetAt)), 0,
-                               at + S.EntryWidth <= FileEnd});
+            const auto entry = EntryBytes(at);
+            Entries.push_back({at, static_cast<std::int32_t>(BE32(entry.data() + (resources ? 6 : 0))),
+                               0, at + S.EntryWidth <= FileEnd});
+            if (resources) {
+                ResourceInfo r;
+                r.EntryOffset = at;
+                std::memcpy(r.Type, entry.data(), 4);
+                r.ID = static_cast<std::uint16_t>(entry[4] << 8 | entry[5]);
+                r.Offset = Entries.back().Offset;
+                S.Resources.push_back(r);
+            } else {
+                S.Records.push_back({at, Entries.back().Offset, 0, entry[4],
+                                     BE32(entry.data() + 4) & 0xFFFFFF});
+            }
         }
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::int64_t end = i + 1 < count ? std::int64_t{Entries[i + 1].Offset}
                                                    : static_cast<std::int64_t>(FileEnd);
             Entries[i].Size = SizeBetween(Entries[i].Offset, end, Wrap32);
-        }
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint8_t* entry = Bytes + Entries[i].At;
-            if (resources) {
-                ResourceInfo r;
-                r.EntryOffset = Entries[i].At;
-                std::memcpy(r.Type, entry, 4);
-                r.ID = static_cast<std::uint16_t>(entry[4] << 8 | entry[5]);
-                r.Offset = Entries[i].Offset;
-                r.Size = Entries[i].Size;
-                S.Resources.push_back(r);
-            } else {
-                S.Records.push_back({Entries[i].At, Entries[i].Offset, Entries[i].Size, entry[4],
-                                     BE32(entry + 4) & 0xFFFFFF});
-            }
+            (resources ? S.Resources[i].Size : S.Records[i].Size) = Entries[i].Size;
         }
     }
 

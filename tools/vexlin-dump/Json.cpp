@@ -8,7 +8,7 @@ namespace vexlin::dump {
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 std::string Text(const char* field, std::size_t width) {
     return Cp1252ToUtf8(FieldText(field, width));
@@ -26,6 +26,28 @@ json Date(std::int32_t raw) {
     const DecodedDate date = DecodeDate(raw);
     return {{"Epoch", EpochName(date.Epoch)},
             {"UTC", date.Epoch == DateEpoch::Never ? json(nullptr) : json(date.Iso())}};
+}
+
+// A file name need not be UTF-8: invalid bytes become U+FFFD rather than an exception.
+std::string Dump(const json& value) {
+    return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// Appends ,"key":[...] with each item filled into element and serialised.
+template <typename Items, typename Fill>
+void AppendArray(std::string& text, const char* key, json& element, const Items& items, Fill fill) {
+    text += ',';
+    text += Dump(json(key));
+    text += ":[";
+    for (const auto& item : items) {
+        fill(element, item);
+        text += Dump(element);
+        text += ',';
+    }
+    if (text.back() == ',') {
+        text.pop_back();
+    }
+    text += ']';
 }
 
 } // namespace
@@ -56,32 +78,40 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     o["Dates"] = {{"Creation", Date(h.CreationDate)},
                   {"Modification", Date(h.ModificationDate)},
                   {"LastBackup", Date(h.LastBackupDate)}};
+    // The entry list and the findings may run to 65,535 elements each: rather than building
+    // a tree of them, one element object is refilled and serialised in turn, and the arrays
+    // are joined into the document's text.
+    std::string text = Dump(o);
+    text.pop_back(); // the closing brace
     if (s.Kind == DatabaseKind::Resource) {
-        json& list = o["Resources"] = json::array();
-        for (const ResourceInfo& r : s.Resources) {
-            list.push_back({{"Type", Text(r.Type, 4)}, {"ID", r.ID}, {"Offset", r.Offset},
-                            {"Size", r.Size}});
-        }
+        json element = {{"Type", ""}, {"ID", 0}, {"Offset", 0}, {"Size", 0}};
+        AppendArray(text, "Resources", element, s.Resources, [](json& e, const ResourceInfo& r) {
+            e["Type"] = Text(r.Type, 4);
+            e["ID"] = r.ID;
+            e["Offset"] = r.Offset;
+            e["Size"] = r.Size;
+        });
     } else {
-        json& list = o["Records"] = json::array();
-        for (const RecordInfo& r : s.Records) {
-            list.push_back({{"Offset", r.Offset},
-                            {"Size", r.Size},
-                            {"Attributes", r.Attributes},
-                            {"AttributeNames", Names(RecordAttributeNames(r.Attributes))},
-                            {"Category", r.Category()},
-                            {"UniqueID", r.UniqueID}});
-        }
+        json element = {{"Offset", 0},         {"Size", 0},     {"Attributes", 0},
+                        {"AttributeNames", {}}, {"Category", 0}, {"UniqueID", 0}};
+        AppendArray(text, "Records", element, s.Records, [](json& e, const RecordInfo& r) {
+            e["Offset"] = r.Offset;
+            e["Size"] = r.Size;
+            e["Attributes"] = r.Attributes;
+            e["AttributeNames"] = Names(RecordAttributeNames(r.Attributes));
+            e["Category"] = r.Category();
+            e["UniqueID"] = r.UniqueID;
+        });
     }
-    json& findings = o["Findings"] = json::array();
-    for (const Finding& f : s.Findings) {
-        findings.push_back({{"Offset", f.Offset},
-                            {"Severity", SeverityName(f.Level)},
-                            {"Code", f.Code},
-                            {"Message", f.Message}});
-    }
-    // A file name need not be UTF-8: invalid bytes become U+FFFD rather than an exception.
-    return o.dump(-1, ' ', false, json::error_handler_t::replace);
+    json finding = {{"Offset", 0}, {"Severity", ""}, {"Code", ""}, {"Message", ""}};
+    AppendArray(text, "Findings", finding, s.Findings, [](json& e, const Finding& f) {
+        e["Offset"] = f.Offset;
+        e["Severity"] = SeverityName(f.Level);
+        e["Code"] = f.Code;
+        e["Message"] = f.Message;
+    });
+    text += '}';
+    return text;
 }
 
 } // namespace vexlin::dump
