@@ -365,3 +365,16 @@ TEST(VexlinDump, PipesRawBytesAndLargeFiles) {
     EXPECT_NE(check.Out.find(" File size:            6291456 bytes\n"), std::string::npos) << check.Out;
     EXPECT_EQ(Dump({"--header", big.path()}).Exit, 1);
 }
+
+TEST(VexlinDump, RawRefusesATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "no script(1) to give vexlin-dump a terminal";
+    }
+    TempFile file(Small());
+    // script(1) runs the command on a pseudo-terminal and reports its exit status.
+    const std::string command = "script -qec " +
+                                Quote(Quote(VEXLIN_DUMP) + " --raw --app-info " + Quote(file.path())) +
+                                " /dev/null </dev/null >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+}
