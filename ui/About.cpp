@@ -4,6 +4,8 @@
 #include "ui_About.h"
 
 #include <QKeyEvent>
+#include <QScreen>
+#include <QTimer>
 
 TAboutBox* AboutBox = nullptr;
 
@@ -14,8 +16,13 @@ static void InitResources() {
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::TAboutBox>()) {
     InitResources();
     ui->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    // A dialog border: fixed size, a close button, no minimise or maximise button (a
+    // minimised modal box would leave the frame blocked with nothing to see).
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+    ui->Memo1->document()->setDocumentMargin(0);
     QFont version = ui->lVer->font();
     version.setPixelSize(13);
     ui->lVer->setFont(version);
@@ -42,8 +49,27 @@ void TAboutBox::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+// Some window managers offer to minimise a dialog whatever its hints say; a minimised modal
+// box would leave the frame blocked with nothing to see, so the box comes straight back.
+void TAboutBox::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isVisible() && isMinimized()) {
+        QTimer::singleShot(0, this, [this] {
+            showNormal();
+            raise();
+            activateWindow();
+        });
+    }
+}
+
 // Every showing starts with the focus on the OK button, wherever it was left last time.
 void TAboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Centred on the screen, as the form says, wherever the window manager would put it.
+    if (const QScreen* target = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(target->availableGeometry().center());
+        move(frame.topLeft());
+    }
     ui->Button1->setFocus(Qt::OtherFocusReason);
 }

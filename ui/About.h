@@ -20,6 +20,7 @@ class TAboutBox : public QDialog {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     std::unique_ptr<Ui::TAboutBox> ui;

@@ -9,6 +9,10 @@
 #include "TextFont.h"
 #include "ui_Grid.h"
 
+#include <QTabBar>
+
+#include <algorithm>
+
 using namespace vexlin;
 
 TfGrid* fGrid = nullptr;
@@ -23,6 +27,7 @@ TfGrid::TfGrid(QWidget* owner, const QString& fileName)
         box->setFont(TextFont());
     }
     setWindowTitle(fileName);
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TfGrid::FocusText);
 
     ShowHeader();
     if (Image->Header.AppInfoArea != 0) {
@@ -40,6 +45,32 @@ TfGrid::TfGrid(QWidget* owner, const QString& fileName)
 }
 
 TfGrid::~TfGrid() = default;
+
+void TfGrid::FocusText() {
+    if (QWidget* page = ui->PageControl1->currentWidget()) {
+        for (QWidget* box : {static_cast<QWidget*>(ui->mHead), static_cast<QWidget*>(ui->mApp),
+                             static_cast<QWidget*>(ui->mSort), static_cast<QWidget*>(ui->mRec)}) {
+            if (box->parentWidget() == page) {
+                box->setFocus(Qt::OtherFocusReason);
+            }
+        }
+    }
+}
+
+QSize TfGrid::ReportSize() const {
+    const QFontMetrics metrics(ui->mHead->font());
+    int width = 0;
+    for (const QString& line : ui->mHead->toPlainText().split(QLatin1Char('\n'))) {
+        width = std::max(width, metrics.horizontalAdvance(line));
+    }
+    const int lines = static_cast<int>(HeaderReportLines);
+    const int textMargins = 2 * static_cast<int>(ui->mHead->document()->documentMargin()) +
+                            2 * ui->mHead->frameWidth() + 2;
+    // The panel's 3-pixel border, the tab strip and the page's frame around the text box.
+    const int tabs = ui->PageControl1->tabBar()->sizeHint().height();
+    const int around = 2 * 3 + 4;
+    return {width + textMargins + around, lines * metrics.lineSpacing() + textMargins + tabs + around};
+}
 
 void TfGrid::ShowHeader() {
     QStringList lines;

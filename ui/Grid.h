@@ -30,6 +30,11 @@ class TfGrid : public QWidget {
     void NextRecord();
     void LastRecord();
 
+    // Gives the keyboard focus to the text box of the tab in front.
+    void FocusText();
+    // The least size of this window's contents that shows the header report whole.
+    [[nodiscard]] QSize ReportSize() const;
+
     [[nodiscard]] std::int32_t currentRecord() const { return CurrentRecord; }
     [[nodiscard]] const vexlin::DatabaseImage& image() const { return *Image; }
     [[nodiscard]] Ui::TfGrid& form() { return *ui; }

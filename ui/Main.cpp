@@ -3,15 +3,24 @@
 
 #include "About.h"
 #include "Grid.h"
+#include "PixelArt.h"
+#include "Placement.h"
 #include "ui_Main.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include <exception>
 
@@ -28,6 +37,23 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
     ui->Memo1->document()->setDocumentMargin(0);
     ui->File1->actions().at(2)->setObjectName(QStringLiteral("N1"));
     ui->tb->setFixedHeight(26);
+    for (QLabel* link : {ui->Label1, ui->Label2}) {
+        link->adjustSize();
+        link->raise();
+    }
+    ui->Image1->setPixmap(PixelArtPixmap(QStringLiteral(":/quendal.xpm"), devicePixelRatioF()));
+    const std::pair<QAction*, const char*> pictures[] = {
+        {ui->ToolButton1, ":/open.xpm"}, {ui->ToolButton2, ":/exit.xpm"},
+        {ui->ToolButton3, ":/first.xpm"}, {ui->ToolButton5, ":/prev.xpm"},
+        {ui->ToolButton6, ":/next.xpm"}, {ui->ToolButton7, ":/last.xpm"},
+        {ui->ToolButton9, ":/about.xpm"}};
+    for (const auto& [action, picture] : pictures) {
+        action->setIcon(PixelArtIcon(QString::fromLatin1(picture)));
+        // A screen reader names each button by its hint, as the tooltip shows it.
+        if (QWidget* button = ui->tb->widgetForAction(action)) {
+            button->setAccessibleName(action->toolTip());
+        }
+    }
 
     StatusPanel0 = new QLabel(ui->cSB);
     StatusPanel0->setObjectName(QStringLiteral("cSBPanel0"));
@@ -37,7 +63,7 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
     StatusPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ui->cSB->addWidget(StatusPanel0);
     ui->cSB->addWidget(StatusPanel1, 1);
-    ui->cSB->setFixedHeight(18 + 4);
+    ui->cSB->setFixedHeight(18);
 
     dlgOpen = new QFileDialog(this);
     dlgOpen->setObjectName(QStringLiteral("dlgOpen"));
@@ -65,6 +91,11 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
     connect(ui->ToolButton9, &QAction::triggered, this, &TfMain::ToolButton9Click);
     ui->Label1->installEventFilter(this);
     ui->Label2->installEventFilter(this);
+    connect(ui->mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+        if (TfGrid* grid = window ? qobject_cast<TfGrid*>(window->widget()) : nullptr) {
+            grid->FocusText();
+        }
+    });
     FormCreate();
 }
 
@@ -75,19 +106,79 @@ void TfMain::FormCreate() {
     ui->tb->setAutoFillBackground(true);
 }
 
+// A link is clicked by a press and a release of the left button on it.
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == ui->Label1) {
-            Label1Click();
-            return true;
+    if (watched != ui->Label1 && watched != ui->Label2) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        PressedLink = watched;
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+        const bool click = PressedLink == watched &&
+                           static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
+        PressedLink = nullptr;
+        if (click) {
+            watched == ui->Label1 ? Label1Click() : Label2Click();
         }
-        if (watched == ui->Label2) {
-            Label2Click();
-            return true;
-        }
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Centred on the screen when first shown. Before the window manager has framed the window
+// its frame is not known, so the frame is centred once more when it is.
+void TfMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (Centred) {
+        return;
+    }
+    Centred = true;
+    const auto centre = [this] {
+        const QScreen* target = screen() ? screen() : QGuiApplication::primaryScreen();
+        if (target == nullptr) {
+            return;
+        }
+        QRect frame = frameGeometry();
+        frame.moveCenter(target->availableGeometry().center());
+        move(frame.topLeft());
+    };
+    centre();
+    QTimer::singleShot(100, this, centre);
+}
+
+PlacementRule TfMain::placementRule(const QMdiSubWindow& window, const TfGrid& grid) const {
+    PlacementRule rule;
+    const QMargins frame = window.contentsMargins();
+    rule.Step = std::max(1, frame.top());
+    const QSize around(frame.left() + frame.right(), frame.top() + frame.bottom());
+    rule.Design = QSize(664, 439);
+    rule.Minimum = grid.ReportSize() + around;
+    return rule;
+}
+
+void TfMain::PlaceNewWindow(QMdiSubWindow& window, const TfGrid& grid) {
+    const QSize area = ui->mdiArea->viewport()->size();
+    const PlacementRule rule = placementRule(window, grid);
+    const bool first = ui->mdiArea->subWindowList().size() <= 1;
+    NextWindowIndex = NextCascadeIndex(first ? -1 : NextWindowIndex, area, rule);
+    window.setGeometry(NewWindowGeometry(NextWindowIndex, area, rule));
+}
+
+// The document windows that are not minimised, back to front.
+QList<QMdiSubWindow*> TfMain::ArrangedWindows() const {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : ui->mdiArea->subWindowList(QMdiArea::StackingOrder)) {
+        if (!window->isMinimized()) {
+            if (window->isMaximized()) {
+                window->showNormal();
+            }
+            windows.append(window);
+        }
+    }
+    return windows;
 }
 
 void TfMain::ShowError(const QString& message) {
@@ -99,8 +190,10 @@ TfGrid* TfMain::OpenFile(const QString& fileName) {
         auto grid = std::make_unique<TfGrid>(nullptr, fileName);
         QMdiSubWindow* window = ui->mdiArea->addSubWindow(grid.get());
         TfGrid* shown = grid.release();
+        PlaceNewWindow(*window, *shown);
         window->show();
         ui->mdiArea->setActiveSubWindow(window);
+        shown->FocusText();
         return shown;
     } catch (const std::exception& e) {
         ShowError(QString::fromStdString(e.what()));
@@ -112,10 +205,30 @@ void TfMain::ToolButton1Click() {
     if (!dlgOpen->selectedFiles().isEmpty()) {
         dlgOpen->selectFile(dlgOpen->selectedFiles().constFirst());
     }
-    if (dlgOpen->exec() != QDialog::Accepted || dlgOpen->selectedFiles().isEmpty()) {
-        return;
+    const bool chosen = dlgOpen->exec() == QDialog::Accepted && !dlgOpen->selectedFiles().isEmpty();
+    ForgetDialog();
+    if (chosen) {
+        OpenFile(dlgOpen->selectedFiles().constFirst());
     }
-    OpenFile(dlgOpen->selectedFiles().constFirst());
+}
+
+// Nothing of the closed dialog may stay: its name box's completion list is hidden (it would
+// stay drawn and take the next key), and the toolbar button under which the mouse was when
+// the dialog opened no longer shows as hovered.
+void TfMain::ForgetDialog() {
+    for (QCompleter* completer : dlgOpen->findChildren<QCompleter*>()) {
+        if (completer->popup() != nullptr) {
+            completer->popup()->hide();
+        }
+    }
+    for (QToolButton* button : ui->tb->findChildren<QToolButton*>()) {
+        if (button->testAttribute(Qt::WA_UnderMouse) &&
+            !button->rect().contains(button->mapFromGlobal(QCursor::pos()))) {
+            button->setAttribute(Qt::WA_UnderMouse, false);
+            button->update();
+        }
+    }
+    activateWindow();
 }
 
 void TfMain::Open1Click() {
@@ -141,12 +254,35 @@ void TfMain::ToolButton2Click() {
     close();
 }
 
+// Stacked one above the other, each as wide as the area; the active window at the top.
 void TfMain::Tile1Click() {
-    ui->mdiArea->tileSubWindows();
+    QList<QMdiSubWindow*> windows = ArrangedWindows();
+    if (windows.isEmpty()) {
+        return;
+    }
+    std::reverse(windows.begin(), windows.end()); // front first
+    const PlacementRule rule = placementRule(*windows.front(), *qobject_cast<TfGrid*>(windows.front()->widget()));
+    const QList<QRect> places =
+        TileGeometries(static_cast<int>(windows.size()), ui->mdiArea->viewport()->size(), 5 * rule.Step);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        windows[i]->setGeometry(places[i]);
+    }
 }
 
+// Down and right by a title bar each, all the same size, the active window in front.
 void TfMain::Cascade1Click() {
-    ui->mdiArea->cascadeSubWindows();
+    const QList<QMdiSubWindow*> windows = ArrangedWindows();
+    if (windows.isEmpty()) {
+        return;
+    }
+    const PlacementRule rule = placementRule(*windows.front(), *qobject_cast<TfGrid*>(windows.front()->widget()));
+    const QList<QRect> places =
+        CascadeGeometries(static_cast<int>(windows.size()), ui->mdiArea->viewport()->size(), rule);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        windows[i]->setGeometry(places[i]);
+        windows[i]->raise();
+    }
+    NextWindowIndex = static_cast<int>(windows.size()) - 1;
 }
 
 // Lines up the minimised document windows along the bottom of the MDI area, left to right
@@ -176,7 +312,13 @@ void TfMain::ArrangeAll1Click() {
 
 void TfMain::About1Click() {
     if (AboutBox != nullptr) {
+        // Kept above the frame by the window manager, as a dialog of the frame.
+        AboutBox->winId();
+        if (AboutBox->windowHandle() != nullptr) {
+            AboutBox->windowHandle()->setTransientParent(windowHandle());
+        }
         AboutBox->exec();
+        activateWindow();
     }
 }
 

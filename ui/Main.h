@@ -11,7 +11,9 @@ class TfMain;
 }
 class QFileDialog;
 class QLabel;
+class QMdiSubWindow;
 class TfGrid;
+struct PlacementRule;
 
 // The maker's addresses, also listed in the About box.
 inline constexpr const char* MakerHomePage = "http://www.brisane.example/";
@@ -55,9 +57,14 @@ class TfMain : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void ShowError(const QString& message);
+    void ForgetDialog();
+    [[nodiscard]] PlacementRule placementRule(const QMdiSubWindow& window, const TfGrid& grid) const;
+    void PlaceNewWindow(QMdiSubWindow& window, const TfGrid& grid);
+    [[nodiscard]] QList<QMdiSubWindow*> ArrangedWindows() const;
     // Applies a record navigation operation to the active document window, if there is one.
     void ApplyToActiveChild(void (TfGrid::*operation)());
 
@@ -65,6 +72,9 @@ class TfMain : public QMainWindow {
     QFileDialog* dlgOpen = nullptr;
     QLabel* StatusPanel0 = nullptr;
     QLabel* StatusPanel1 = nullptr;
+    QObject* PressedLink = nullptr;
+    bool Centred = false;
+    int NextWindowIndex = -1; // cascade index of the last new window
 };
 
 extern TfMain* fMain;
