@@ -92,14 +92,14 @@ void tst_DumpView::scrollsToTheLastLineAndPaintsIt() {
     view.SetStretch(*image, stretch);
     const int last = static_cast<int>(DumpLineCount(stretch)) - 1;
     QCOMPARE(view.lineCount(), last + 1);
-    QTest::keyClick(&view, Qt::Key_End);
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
     view.viewport()->repaint();
     const auto [first, count] = view.paintedLines();
     QCOMPARE(first + count - 1, last);
     QVERIFY(count < 40); // only the lines on screen
     QCOMPARE(view.lineText(last).toStdString(), DumpLine(*image, stretch, last));
     QCOMPARE(view.lineText(first).toStdString(), DumpLine(*image, stretch, first));
-    QTest::keyClick(&view, Qt::Key_Home);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
     view.viewport()->repaint();
     QCOMPARE(view.paintedLines().first, 0);
     QTest::keyClick(&view, Qt::Key_PageDown);
@@ -109,6 +109,21 @@ void tst_DumpView::scrollsToTheLastLineAndPaintsIt() {
     QVERIFY(view.horizontalScrollBar()->maximum() >= 0);
 }
 
+// The middle of the character at a position, as a point of the viewport.
+QPoint At(const DumpView& view, int line, int column) {
+    const QPoint left = view.pointOf({line, column});
+    return left + QPoint(view.fontMetrics().horizontalAdvance(QLatin1Char('0')) / 2, view.fontMetrics().height() / 2);
+}
+
+void Drag(QWidget* surface, QPoint from, QPoint to) {
+    QTest::mousePress(surface, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), surface->mapToGlobal(QPointF(to)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(surface, &move);
+}
+
+// Characters, not lines: click, Shift+click, Shift with the keys, drag, double-click; the
+// copy is exactly the selected characters, lines joined by "\n".
 void tst_DumpView::selectsWithMouseAndKeys() {
     const ImagePtr image = Image(4096);
     const DumpStretch stretch = ClampToFile(*image, 0, 4096);
@@ -117,30 +132,45 @@ void tst_DumpView::selectsWithMouseAndKeys() {
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     view.SetStretch(*image, stretch);
-    const int height = view.fontMetrics().lineSpacing();
+    const auto line = [&](int n) { return QString::fromStdString(DumpLine(*image, stretch, n)); };
     QWidget* surface = view.viewport();
-    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(20, 2 * height + 2));
-    QCOMPARE(view.selection(), std::make_pair(2, 2));
-    QTest::mouseClick(surface, Qt::LeftButton, Qt::ShiftModifier, QPoint(20, 5 * height + 2));
-    QCOMPARE(view.selection(), std::make_pair(2, 5));
+
+    QTest::mouseClick(surface, Qt::LeftButton, {}, At(view, 2, 5) - QPoint(3, 0));
+    QCOMPARE(view.cursorPosition(), (TextPosition{2, 5}));
+    QVERIFY(!view.hasSelection());
+    QTest::mouseClick(surface, Qt::LeftButton, Qt::ShiftModifier, At(view, 5, 10) - QPoint(3, 0));
+    QCOMPARE(view.selectedText(), line(2).mid(5) + "\n" + line(3) + "\n" + line(4) + "\n" + line(5).left(10));
+    QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
-    QCOMPARE(view.selection(), std::make_pair(2, 6));
+    QCOMPARE(view.selection().second, (TextPosition{6, 11}));
     QTest::keyClick(&view, Qt::Key_Up);
-    QCOMPARE(view.selection(), std::make_pair(5, 5));
-    // Drag from line 1 to line 3.
-    QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(20, height + 2));
-    QMouseEvent move(QEvent::MouseMove, QPointF(20, 3 * height + 2), surface->mapToGlobal(QPointF(20, 3 * height + 2)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(surface, &move);
-    QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(20, 3 * height + 2));
-    QCOMPARE(view.selection(), std::make_pair(1, 3));
+    QCOMPARE(view.selection(), std::make_pair(TextPosition{5, 11}, TextPosition{5, 11}));
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), line(5).mid(11));
+    QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier); // over the line end
+    QCOMPARE(view.selectedText(), line(5).mid(11) + "\n");
+
+    // Dragging from the start of line 1 to the start of line 3 copies two whole lines as
+    // vexlin-dump prints them.
+    Drag(surface, At(view, 1, 0) - QPoint(3, 0), At(view, 3, 0) - QPoint(3, 0));
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, At(view, 3, 0) - QPoint(3, 0));
     QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QApplication::clipboard()->text(),
-             QString::fromStdString(DumpLine(*image, stretch, 1) + "\n" +
-                                    DumpLine(*image, stretch, 2) + "\n" +
-                                    DumpLine(*image, stretch, 3) + "\n"));
+    QCOMPARE(QApplication::clipboard()->text(), line(1) + "\n" + line(2) + "\n");
+
+    // A word is one hex pair, one offset, one run of the character column.
+    QTest::mouseDClick(surface, Qt::LeftButton, {}, At(view, 0, 9));
+    QCOMPARE(view.selectedText(), line(0).mid(8, 2));
+    QTest::mouseDClick(surface, Qt::LeftButton, {}, At(view, 7, 1));
+    QCOMPARE(view.selectedText(), QStringLiteral("0070"));
+
+    // Dragging below the view scrolls it while the button is held there.
+    Drag(surface, At(view, 0, 0), QPoint(20, surface->height() + 10));
+    QTRY_VERIFY(view.firstVisibleLine() > 3);
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(20, surface->height() + 10));
+    QVERIFY(view.selection().second.Line > view.firstVisibleLine());
+
     QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(view.selection(), std::make_pair(0, 255));
+    QCOMPARE(view.selectedText(), ModelText(*image, stretch));
     // A new stretch drops the selection and scrolls back to the top.
     view.SetStretch(*image, ClampToFile(*image, 0, 32));
     QCOMPARE(view.selectedText(), QString());

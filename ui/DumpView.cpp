@@ -8,15 +8,22 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimerEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 using namespace vexlin;
 
 namespace {
 constexpr int TextMargin = 2;
+constexpr int DragScrollMs = 40;
+
+bool IsWordBreak(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('|');
 }
+} // namespace
 
 DumpView::DumpView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
@@ -31,7 +38,8 @@ void DumpView::SetStretch(const DatabaseImage& image, DumpStretch stretch) {
     Image = &image;
     Stretch = stretch;
     ShowsMessage = false;
-    Anchor = Cursor = -1;
+    Anchor = Cursor = {};
+    PreferredColumn = -1;
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     updateScrollBars();
@@ -43,7 +51,7 @@ void DumpView::SetMessage(const QString& line) {
     Stretch = {};
     Message = line;
     ShowsMessage = true;
-    Anchor = Cursor = -1;
+    Anchor = Cursor = {};
     updateScrollBars();
     viewport()->update();
 }
@@ -67,6 +75,17 @@ QString DumpView::lineText(int line) const {
     return QString::fromLatin1(buffer, static_cast<qsizetype>(length));
 }
 
+int DumpView::lineLength(int line) const {
+    if (line < 0 || line >= lineCount()) {
+        return 0;
+    }
+    if (ShowsMessage) {
+        return static_cast<int>(Message.size());
+    }
+    char buffer[DumpLineMax];
+    return static_cast<int>(FormatDumpLine(*Image, Stretch, static_cast<std::size_t>(line), buffer));
+}
+
 int DumpView::lineHeight() const {
     return std::max(1, fontMetrics().lineSpacing());
 }
@@ -79,8 +98,44 @@ int DumpView::firstVisibleLine() const {
     return verticalScrollBar()->value();
 }
 
-int DumpView::lineAt(int y) const {
-    return std::clamp(firstVisibleLine() + y / lineHeight(), 0, std::max(0, lineCount() - 1));
+TextPosition DumpView::Clamped(TextPosition p) const {
+    if (p.Line >= lineCount() || lineCount() == 0) {
+        return End();
+    }
+    if (p.Line < 0) {
+        return {};
+    }
+    return {p.Line, std::clamp(p.Column, 0, lineLength(p.Line))};
+}
+
+TextPosition DumpView::positionAt(QPoint point) const {
+    const int line = firstVisibleLine() + static_cast<int>(std::floor(double(point.y()) / lineHeight()));
+    if (line < 0) {
+        return {};
+    }
+    if (line >= lineCount()) {
+        return End();
+    }
+    // The nearest place between two characters.
+    const QString text = lineText(line);
+    const QFontMetrics metrics = fontMetrics();
+    const int x = point.x() + horizontalScrollBar()->value() - TextMargin;
+    int column = 0;
+    while (column < text.size()) {
+        const int left = metrics.horizontalAdvance(text.left(column));
+        const int right = metrics.horizontalAdvance(text.left(column + 1));
+        if (x < (left + right) / 2) {
+            break;
+        }
+        ++column;
+    }
+    return {line, column};
+}
+
+QPoint DumpView::pointOf(TextPosition p) const {
+    const int x = fontMetrics().horizontalAdvance(lineText(p.Line).left(p.Column));
+    return {TextMargin - horizontalScrollBar()->value() + x,
+            (p.Line - firstVisibleLine()) * lineHeight()};
 }
 
 void DumpView::updateScrollBars() {
@@ -90,7 +145,8 @@ void DumpView::updateScrollBars() {
     v->setPageStep(visibleLines());
     v->setSingleStep(1);
     // The last line is the longest: its offsets have the most digits.
-    const int widest = fontMetrics().horizontalAdvance(lineText(lines - 1)) + 2 * TextMargin;
+    const int widest = fontMetrics().horizontalAdvance(lineText(lines - 1)) + 2 * TextMargin +
+                       fontMetrics().horizontalAdvance(QLatin1Char(' '));
     QScrollBar* h = horizontalScrollBar();
     h->setRange(0, std::max(0, widest - viewport()->width()));
     h->setPageStep(viewport()->width());
@@ -102,20 +158,32 @@ void DumpView::paintEvent(QPaintEvent*) {
     const int height = lineHeight();
     const int first = firstVisibleLine();
     const int count = std::clamp(lineCount() - first, 0, visibleLines() + 1);
-    const auto [selFirst, selLast] = selection();
+    const auto [from, to] = selection();
     const int x = TextMargin - horizontalScrollBar()->value();
-    const int ascent = fontMetrics().ascent();
+    const QFontMetrics metrics = fontMetrics();
+    const int ascent = metrics.ascent();
+    const int lineEndWidth = metrics.horizontalAdvance(QLatin1Char(' '));
     for (int i = 0; i < count; ++i) {
         const int line = first + i;
         const int top = i * height;
-        const bool selected = line >= selFirst && line <= selLast;
-        if (selected) {
-            painter.fillRect(0, top, viewport()->width(), height, palette().highlight());
+        const QString text = lineText(line);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(x, top + ascent, text);
+        if (from < to && line >= from.Line && line <= to.Line) {
+            // The selected part of this line, and its line end when the selection goes on.
+            const int start = line == from.Line ? from.Column : 0;
+            const int stop = line == to.Line ? to.Column : static_cast<int>(text.size());
+            const int left = x + metrics.horizontalAdvance(text.left(start));
+            const QString part = text.mid(start, stop - start);
+            const int width = metrics.horizontalAdvance(part) + (line < to.Line ? lineEndWidth : 0);
+            painter.fillRect(left, top, width, height, palette().highlight());
             painter.setPen(palette().color(QPalette::HighlightedText));
-        } else {
-            painter.setPen(palette().color(QPalette::Text));
+            painter.drawText(left, top + ascent, part);
         }
-        painter.drawText(x, top + ascent, lineText(line));
+    }
+    if (hasFocus() && Cursor.Line >= first && Cursor.Line < first + count) {
+        const QPoint caret = pointOf(Cursor);
+        painter.fillRect(caret.x(), caret.y(), 1, height, palette().color(QPalette::Text));
     }
     Painted = {first, count};
 }
@@ -132,42 +200,59 @@ void DumpView::changeEvent(QEvent* event) {
     }
 }
 
-std::pair<int, int> DumpView::selection() const {
-    if (Anchor < 0 || Cursor < 0) {
-        return {0, -1};
-    }
-    return {std::min(Anchor, Cursor), std::max(Anchor, Cursor)};
-}
-
-void DumpView::selectLines(int anchor, int current) {
-    const int last = lineCount() - 1;
-    if (last < 0) {
-        Anchor = Cursor = -1;
-    } else {
-        Anchor = std::clamp(anchor, 0, last);
-        Cursor = std::clamp(current, 0, last);
-    }
+void DumpView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
 }
 
+void DumpView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+std::pair<TextPosition, TextPosition> DumpView::selection() const {
+    return {std::min(Anchor, Cursor), std::max(Anchor, Cursor)};
+}
+
+void DumpView::select(TextPosition anchor, TextPosition cursor) {
+    Anchor = Clamped(anchor);
+    Cursor = Clamped(cursor);
+    viewport()->update();
+}
+
+void DumpView::selectLines(int first, int last) {
+    select({first, 0}, {last + 1, 0});
+}
+
 void DumpView::selectAll() {
-    selectLines(0, lineCount() - 1);
+    select({}, End());
 }
 
 QString DumpView::selectedText() const {
-    const auto [first, last] = selection();
-    if (first > last) {
+    const auto [from, to] = selection();
+    if (!(from < to)) {
         return {};
     }
-    if (ShowsMessage) {
-        return Message + QLatin1Char('\n');
+    if (from.Line == to.Line) {
+        return lineText(from.Line).mid(from.Column, to.Column - from.Column);
     }
-    // Formatted straight into one buffer: a 5 MB stretch is 327,680 lines.
-    const auto count = static_cast<std::size_t>(last - first + 1);
-    std::string text(count * (DumpLineMax + 1), '\0');
-    const std::size_t used =
-        FormatDumpText(*Image, Stretch, static_cast<std::size_t>(first), count, text.data());
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(used));
+    QString text = lineText(from.Line).mid(from.Column) + QLatin1Char('\n');
+    // The whole lines between, formatted straight into one buffer: a 5 MB stretch is 327,680
+    // lines.
+    const int firstWhole = from.Line + 1;
+    const int wholeLines = to.Line - firstWhole;
+    if (wholeLines > 0) {
+        if (ShowsMessage) {
+            text += Message + QLatin1Char('\n');
+        } else {
+            const auto count = static_cast<std::size_t>(wholeLines);
+            std::string block(count * (DumpLineMax + 1), '\0');
+            const std::size_t used = FormatDumpText(*Image, Stretch, static_cast<std::size_t>(firstWhole),
+                                                    count, block.data());
+            text += QString::fromLatin1(block.data(), static_cast<qsizetype>(used));
+        }
+    }
+    return text + lineText(to.Line).left(to.Column);
 }
 
 void DumpView::copy() const {
@@ -186,13 +271,27 @@ void DumpView::scrollToLine(int line) {
     }
 }
 
-void DumpView::moveCursorTo(int line, bool extend) {
+void DumpView::ensureVisible(TextPosition p) {
+    scrollToLine(std::min(p.Line, lineCount() - 1));
+    const int x = pointOf(p).x();
+    QScrollBar* h = horizontalScrollBar();
+    if (x < 0) {
+        h->setValue(h->value() + x - TextMargin);
+    } else if (x >= viewport()->width()) {
+        h->setValue(h->value() + x - viewport()->width() + 2 * TextMargin);
+    }
+}
+
+void DumpView::moveCursorTo(TextPosition p, bool extend) {
     if (lineCount() == 0) {
         return;
     }
-    line = std::clamp(line, 0, lineCount() - 1);
-    selectLines(extend && Anchor >= 0 ? Anchor : line, line);
-    scrollToLine(line);
+    Cursor = Clamped(p);
+    if (!extend) {
+        Anchor = Cursor;
+    }
+    ensureVisible(Cursor);
+    viewport()->update();
 }
 
 void DumpView::keyPressEvent(QKeyEvent* event) {
@@ -205,32 +304,45 @@ void DumpView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const bool extend = event->modifiers() & Qt::ShiftModifier;
-    const int current = Cursor >= 0 ? Cursor : firstVisibleLine();
-    const int page = visibleLines();
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const TextPosition at = Cursor;
+    const auto vertical = [&](int lines) {
+        if (PreferredColumn < 0) {
+            PreferredColumn = at.Column;
+        }
+        const int line = std::clamp(at.Line + lines, 0, std::max(0, lineCount() - 1));
+        const int keep = PreferredColumn;
+        moveCursorTo({line, PreferredColumn}, extend);
+        PreferredColumn = keep;
+    };
     switch (event->key()) {
-    case Qt::Key_Up:
-        moveCursorTo(Cursor >= 0 ? current - 1 : current, extend);
-        break;
-    case Qt::Key_Down:
-        moveCursorTo(Cursor >= 0 ? current + 1 : current, extend);
-        break;
-    case Qt::Key_PageUp:
-        moveCursorTo(current - page, extend);
-        break;
-    case Qt::Key_PageDown:
-        moveCursorTo(current + page, extend);
-        break;
-    case Qt::Key_Home:
-        moveCursorTo(0, extend);
-        break;
-    case Qt::Key_End:
-        moveCursorTo(lineCount() - 1, extend);
-        break;
+    case Qt::Key_Up: vertical(-1); return;
+    case Qt::Key_Down: vertical(1); return;
+    case Qt::Key_PageUp: vertical(-visibleLines()); return;
+    case Qt::Key_PageDown: vertical(visibleLines()); return;
+    default: break;
+    }
+    PreferredColumn = -1;
+    switch (event->key()) {
     case Qt::Key_Left:
-        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        if (at.Column > 0) {
+            moveCursorTo({at.Line, at.Column - 1}, extend);
+        } else if (at.Line > 0) {
+            moveCursorTo({at.Line - 1, lineLength(at.Line - 1)}, extend);
+        }
         break;
     case Qt::Key_Right:
-        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        if (at.Line < lineCount() && at.Column < lineLength(at.Line)) {
+            moveCursorTo({at.Line, at.Column + 1}, extend);
+        } else {
+            moveCursorTo({at.Line + 1, 0}, extend);
+        }
+        break;
+    case Qt::Key_Home:
+        moveCursorTo(control ? TextPosition{} : TextPosition{at.Line, 0}, extend);
+        break;
+    case Qt::Key_End:
+        moveCursorTo(control ? End() : TextPosition{at.Line, lineLength(at.Line)}, extend);
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);
@@ -242,27 +354,94 @@ void DumpView::mousePressEvent(QMouseEvent* event) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const int line = lineAt(event->position().toPoint().y());
-    selectLines((event->modifiers() & Qt::ShiftModifier) && Anchor >= 0 ? Anchor : line, line);
+    PreferredColumn = -1;
+    const TextPosition at = positionAt(event->position().toPoint());
+    select(event->modifiers() & Qt::ShiftModifier ? Anchor : at, at);
+    Dragging = true;
+}
+
+// Extends the selection to a point of the viewport; outside it, the view scrolls that way on
+// a timer for as long as the button is held there.
+void DumpView::dragTo(QPoint point) {
+    DragPoint = point;
+    const bool outside = point.y() < 0 || point.y() >= viewport()->height() || point.x() < 0 ||
+                         point.x() >= viewport()->width();
+    if (outside && !DragScroll.isActive()) {
+        DragScroll.start(DragScrollMs, this);
+    } else if (!outside) {
+        DragScroll.stop();
+    }
+    Cursor = Clamped(positionAt(point));
+    viewport()->update();
 }
 
 void DumpView::mouseMoveEvent(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton) || Anchor < 0) {
+    if (Dragging && (event->buttons() & Qt::LeftButton)) {
+        dragTo(event->position().toPoint());
+    }
+}
+
+void DumpView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
         return;
     }
-    const int y = event->position().toPoint().y();
-    if (y < 0) {
+    Dragging = false;
+    DragScroll.stop();
+    event->accept();
+}
+
+void DumpView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != DragScroll.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    if (DragPoint.y() < 0) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    } else if (y >= viewport()->height()) {
+    } else if (DragPoint.y() >= viewport()->height()) {
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     }
-    selectLines(Anchor, lineAt(y));
+    if (DragPoint.x() < 0) {
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    } else if (DragPoint.x() >= viewport()->width()) {
+        horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
+    dragTo(DragPoint);
+}
+
+// A word is a run of characters between blanks and bars: one hex pair, one offset.
+void DumpView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || lineCount() == 0) {
+        return;
+    }
+    const TextPosition at = positionAt(event->position().toPoint());
+    if (at.Line >= lineCount()) {
+        return;
+    }
+    const QString text = lineText(at.Line);
+    int start = std::min(at.Column, static_cast<int>(text.size()));
+    if (start == text.size() || IsWordBreak(text[start])) {
+        if (start > 0 && !IsWordBreak(text[start - 1])) {
+            --start; // just after a word: that word
+        } else {
+            select({at.Line, start}, {at.Line, std::min(start + 1, static_cast<int>(text.size()))});
+            return;
+        }
+    }
+    int stop = start;
+    while (start > 0 && !IsWordBreak(text[start - 1])) {
+        --start;
+    }
+    while (stop < text.size() && !IsWordBreak(text[stop])) {
+        ++stop;
+    }
+    select({at.Line, start}, {at.Line, stop});
 }
 
 void DumpView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* copyAction = menu.addAction(tr("&Copy"), this, &DumpView::copy);
-    copyAction->setEnabled(selection().first <= selection().second);
+    copyAction->setEnabled(hasSelection());
     menu.addSeparator();
     QAction* all = menu.addAction(tr("Select &All"), this, &DumpView::selectAll);
     all->setEnabled(lineCount() > 0);

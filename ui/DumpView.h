@@ -1,14 +1,25 @@
 // A read-only view of a hex dump that formats only the lines it paints: a stretch of any
-// size is set in constant time and scrolls at once. Selection is by whole lines.
+// size is set in constant time and scrolls at once. It selects as a read-only text box does:
+// any run of characters, by mouse or keys, copied exactly.
 #pragma once
 
 #include "DatabaseImage.h"
 #include "HexDump.h"
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QString>
 
+#include <compare>
 #include <utility>
+
+// A place between two characters: before column Column of line Line. The end of the text is
+// (lineCount, 0), after the last line's line end.
+struct TextPosition {
+    int Line = 0;
+    int Column = 0;
+    friend auto operator<=>(const TextPosition&, const TextPosition&) = default;
+};
 
 class DumpView : public QAbstractScrollArea {
     Q_OBJECT
@@ -28,11 +39,20 @@ class DumpView : public QAbstractScrollArea {
     // The lines the last paint drew, first and count.
     [[nodiscard]] std::pair<int, int> paintedLines() const { return Painted; }
 
-    // Selected lines, first and last (inclusive); first > last when nothing is selected.
-    [[nodiscard]] std::pair<int, int> selection() const;
+    // The selection, start before end; empty when they are equal.
+    [[nodiscard]] std::pair<TextPosition, TextPosition> selection() const;
+    [[nodiscard]] TextPosition cursorPosition() const { return Cursor; }
+    [[nodiscard]] bool hasSelection() const { return Anchor != Cursor; }
+    // The selected characters, lines joined by "\n"; whole lines read as vexlin-dump prints them.
     [[nodiscard]] QString selectedText() const;
-    void selectLines(int anchor, int current);
+    void select(TextPosition anchor, TextPosition cursor);
+    // Lines first to last (inclusive), each with its line end.
+    void selectLines(int first, int last);
     void scrollToLine(int line);
+    // Where a point of the viewport falls between characters.
+    [[nodiscard]] TextPosition positionAt(QPoint point) const;
+    // The viewport point at the left of a position's character, on its line's top.
+    [[nodiscard]] QPoint pointOf(TextPosition position) const;
 
   public slots:
     void copy() const;
@@ -45,20 +65,33 @@ class DumpView : public QAbstractScrollArea {
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     [[nodiscard]] int lineHeight() const;
     [[nodiscard]] int visibleLines() const;
-    [[nodiscard]] int lineAt(int y) const;
-    void moveCursorTo(int line, bool extend);
+    [[nodiscard]] int lineLength(int line) const;
+    [[nodiscard]] TextPosition End() const { return {lineCount(), 0}; }
+    [[nodiscard]] TextPosition Clamped(TextPosition position) const;
+    void moveCursorTo(TextPosition position, bool extend);
+    void ensureVisible(TextPosition position);
+    void dragTo(QPoint point);
     void updateScrollBars();
 
     const vexlin::DatabaseImage* Image = nullptr;
     vexlin::DumpStretch Stretch;
     QString Message;
     bool ShowsMessage = false;
-    int Anchor = -1;
-    int Cursor = -1;
+    TextPosition Anchor;
+    TextPosition Cursor;
+    int PreferredColumn = -1; // kept across Up and Down
+    bool Dragging = false;
+    QPoint DragPoint;
+    QBasicTimer DragScroll;
     std::pair<int, int> Painted{0, 0};
 };
