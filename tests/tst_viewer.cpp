@@ -146,6 +146,9 @@ void tst_Viewer::startsEmpty() {
     QCOMPARE(fMain->recordStatus(), QString());
     QCOMPARE(fMain->windowTitle(), QStringLiteral("Vexlin"));
     QVERIFY(!AboutBox->isVisible());
+    // A dialog border: fixed size, no minimise or maximise button.
+    QVERIFY(!(AboutBox->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(AboutBox->minimumSize(), AboutBox->maximumSize());
     QCOMPARE(fGrid, nullptr);
     // The Window menu lists its three commands and never the open windows.
     TempFile file(PdbBuilder{}.Build());
@@ -182,6 +185,10 @@ void tst_Viewer::openShowsTheFileOnFourTabs() {
     QVERIFY(form.mSort->lineText(0).contains(QLatin1String("|sort ")));
     QVERIFY(form.mRec->lineText(0).contains(QLatin1String("|r0 ")));
     QCOMPARE(fMain->recordStatus(), QStringLiteral("Record: 1 of 2"));
+    // The keyboard goes to the front tab's text box, also after a change of tab.
+    QTRY_COMPARE(QApplication::focusWidget(), form.mHead);
+    form.PageControl1->setCurrentWidget(form.TabSheet5);
+    QCOMPARE(QApplication::focusWidget(), form.mRec);
     // The dialog keeps the chosen file for the next time.
     QCOMPARE(fMain->openDialog()->selectedFiles().value(0), path);
 }
@@ -223,6 +230,16 @@ void tst_Viewer::sameFileTwiceGivesIndependentWindows() {
     Click(fMain->form().ToolButton7);
     QCOMPARE(second->currentRecord(), 2);
     QCOMPARE(first->currentRecord(), 0);
+    // The second window one step down and right of the first, both showing the header
+    // report without wrapping.
+    const QWidget* a = first->parentWidget();
+    const QWidget* b = second->parentWidget();
+    QVERIFY(b->x() > a->x() && b->y() - a->y() == b->x() - a->x());
+    for (TfGrid* grid : {first, second}) {
+        QVERIFY(grid->width() >= grid->ReportSize().width());
+        QVERIFY(grid->height() >= grid->ReportSize().height());
+        QCOMPARE(grid->form().mHead->document()->lineCount(), 14);
+    }
 }
 
 void tst_Viewer::navigationAtBothEnds() {
@@ -383,6 +400,9 @@ void tst_Viewer::linksOpenTheMakersAddresses() {
     Urls.clear();
     QTest::mouseClick(fMain->form().Label1, Qt::LeftButton);
     QTest::mouseClick(fMain->form().Label2, Qt::LeftButton);
+    // Pressed on the link and released away from it: no click.
+    QTest::mousePress(fMain->form().Label1, Qt::LeftButton);
+    QTest::mouseRelease(fMain->form().Label1, Qt::LeftButton, {}, QPoint(-20, -20));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
     QCOMPARE(Urls, (QList<QUrl>{QUrl(QStringLiteral("http://www.brisane.example/")),

@@ -1,0 +1,104 @@
+// The placement rules of document windows: new windows, Cascade and Tile.
+#include "Placement.h"
+
+#include <QtTest>
+
+namespace {
+
+const PlacementRule Rule{24, QSize(664, 439), QSize(450, 280)};
+const QSize FrameArea(727, 393); // the MDI area of the frame at its stored size
+
+// Pixels of the area that more than one window covers, or that none covers.
+int OverlapOrHoles(const QList<QRect>& windows, QSize area) {
+    int bad = 0;
+    for (int y = 0; y < area.height(); y += 7) {
+        for (int x = 0; x < area.width(); x += 7) {
+            int covering = 0;
+            for (const QRect& w : windows) {
+                covering += w.contains(x, y) ? 1 : 0;
+            }
+            bad += covering == 1 ? 0 : 1;
+        }
+    }
+    return bad;
+}
+
+} // namespace
+
+class tst_Placement : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void newWindowsStepAndStartAgain();
+    void newWindowsInALargeArea();
+    void cascadeKeepsEveryTitleBarVisible();
+    void tileStacksThenMakesAGrid();
+};
+
+void tst_Placement::newWindowsStepAndStartAgain() {
+    QList<int> indices;
+    int index = -1;
+    for (int i = 0; i < 7; ++i) {
+        index = NextCascadeIndex(index, FrameArea, Rule);
+        indices << index;
+        const QRect window = NewWindowGeometry(index, FrameArea, Rule);
+        QCOMPARE(window.topLeft(), QPoint(24 * index, 24 * index));
+        // Inside the area, never smaller than the header report needs, never above design.
+        QVERIFY(QRect(QPoint(), FrameArea).contains(window));
+        QVERIFY(window.width() >= Rule.Minimum.width() && window.height() >= Rule.Minimum.height());
+        QVERIFY(window.width() <= 664 && window.height() <= 439);
+    }
+    // 4 steps (96 pixels) still leave 297 of the 280 the report needs; 5 would not.
+    QCOMPARE(indices, (QList<int>{0, 1, 2, 3, 4, 0, 1}));
+    QCOMPARE(NewWindowGeometry(0, FrameArea, Rule).size(), QSize(664, 393));
+    QCOMPARE(NewWindowGeometry(3, FrameArea, Rule).size(), QSize(655, 321));
+}
+
+void tst_Placement::newWindowsInALargeArea() {
+    const QSize area(1400, 900);
+    for (int index = 0; index < 8; ++index) {
+        QCOMPARE(NewWindowGeometry(index, area, Rule).size(), QSize(664, 439));
+    }
+    QCOMPARE(NextCascadeIndex(7, area, Rule), 8);
+    // An area smaller than the minimum: every window at the top-left, cut to the area.
+    QCOMPARE(NextCascadeIndex(0, QSize(300, 200), Rule), 0);
+    QCOMPARE(NewWindowGeometry(0, QSize(300, 200), Rule), QRect(0, 0, 300, 200));
+}
+
+void tst_Placement::cascadeKeepsEveryTitleBarVisible() {
+    const QList<QRect> three = CascadeGeometries(3, FrameArea, Rule);
+    QCOMPARE(three, (QList<QRect>{QRect(0, 0, 679, 345), QRect(24, 24, 679, 345), QRect(48, 48, 679, 345)}));
+    for (const int count : {1, 5, 12, 40}) {
+        const QList<QRect> windows = CascadeGeometries(count, FrameArea, Rule);
+        QCOMPARE(windows.size(), count);
+        for (const QRect& w : windows) {
+            QCOMPARE(w.size(), windows.front().size()); // all the same size
+            QVERIFY(QRect(QPoint(), FrameArea).contains(w));
+            QVERIFY(w.height() >= Rule.Minimum.height());
+        }
+        // Back to front, each title bar below the one behind it until a cascade starts again.
+        for (int i = 1; i < count; ++i) {
+            QVERIFY(windows[i].top() > windows[i - 1].top() || windows[i].top() == 0);
+        }
+    }
+    QVERIFY(CascadeGeometries(0, FrameArea, Rule).isEmpty());
+}
+
+void tst_Placement::tileStacksThenMakesAGrid() {
+    const QList<QRect> two = TileGeometries(2, FrameArea, 120);
+    QCOMPARE(two, (QList<QRect>{QRect(0, 0, 727, 197), QRect(0, 197, 727, 196)}));
+    const QList<QRect> three = TileGeometries(3, FrameArea, 120);
+    for (const QRect& w : three) {
+        QCOMPARE(w.width(), FrameArea.width()); // stacked, each as wide as the area
+    }
+    QCOMPARE(OverlapOrHoles(three, FrameArea), 0);
+    // Seven windows where three rows fit: rows of three, three and one.
+    const QList<QRect> seven = TileGeometries(7, FrameArea, 120);
+    QCOMPARE(seven[0].width(), 243);
+    QCOMPARE(seven[6], QRect(0, 262, 727, 131));
+    QCOMPARE(OverlapOrHoles(seven, FrameArea), 0);
+    QCOMPARE(OverlapOrHoles(TileGeometries(1, FrameArea, 120), FrameArea), 0);
+}
+
+QTEST_MAIN(tst_Placement)
+#include "tst_placement.moc"
