@@ -4,6 +4,10 @@
 // image. Prints one figure per line as NAME VALUE; medians over several runs.
 #include "About.h"
 #include "DumpView.h"
+
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
 #include "Grid.h"
 #include "Main.h"
 #include "ui_Grid.h"
@@ -142,6 +146,30 @@ int main(int argc, char** argv) {
     grid->form().mRec->copy();
     const double copyMs = Ms(copyStart);
     const auto copiedLines = QApplication::clipboard()->text().count(QLatin1Char('\n'));
+
+    // One frame of drag-selection on the 5 MB record: the mouse moves with the button held,
+    // the selection reaches from the first byte to the line under the mouse, deep inside the
+    // record, and the view repaints.
+    DumpView& view = *grid->form().mRec;
+    grid->form().PageControl1->setCurrentWidget(grid->form().TabSheet5);
+    Settle();
+    QWidget* surface = view.viewport();
+    QTest::mousePress(surface, Qt::LeftButton, {}, QPoint(4, 4));
+    std::vector<double> frames;
+    for (int i = 0; i < 50; ++i) {
+        view.verticalScrollBar()->setValue(1000 + i * 6000);
+        const QPointF at(40 + i % 300, 10 + (i * 7) % std::max(1, surface->height() - 20));
+        const auto frameStart = Clock::now();
+        QMouseEvent move(QEvent::MouseMove, at, surface->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(surface, &move);
+        surface->repaint();
+        frames.push_back(Ms(frameStart));
+    }
+    QTest::mouseRelease(surface, Qt::LeftButton, {}, QPoint(40, 10));
+    const double dragMs = Median(frames);
+    const double dragMaxMs = *std::max_element(frames.begin(), frames.end());
+    const int selectedLines = view.selection().second.Line - view.selection().first.Line;
     CloseAll();
 
     std::printf("open_4k_ms %.2f\n", open4k);
@@ -152,6 +180,9 @@ int main(int argc, char** argv) {
     std::printf("window_extra_kb %ld\n", extraKb);
     std::printf("copy_5m_ms %.0f\n", copyMs);
     std::printf("copy_5m_lines %lld\n", static_cast<long long>(copiedLines));
+    std::printf("drag_select_frame_5m_ms %.3f\n", dragMs);
+    std::printf("drag_select_frame_5m_max_ms %.3f\n", dragMaxMs);
+    std::printf("drag_select_lines %d\n", selectedLines);
     delete AboutBox;
     delete fMain;
     std::filesystem::remove(small.toStdString());
