@@ -1,6 +1,7 @@
 #include "About.h"
 
 #include "Main.h"
+#include "PixelArt.h"
 #include "ui_About.h"
 
 #include <QKeyEvent>
@@ -23,6 +24,7 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::T
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
     ui->Memo1->document()->setDocumentMargin(0);
+    ui->Image1->setPixmap(PixelArtPixmap(QStringLiteral(":/vexlin.xpm"), devicePixelRatioF()));
     QFont version = ui->lVer->font();
     version.setPixelSize(13);
     ui->lVer->setFont(version);

@@ -3,6 +3,7 @@
 #include "Main.h"
 #include "About.h"
 #include "Application.h"
+#include "PixelArt.h"
 
 #include <QIcon>
 
@@ -10,7 +11,7 @@
 
 int main(int argc, char** argv) {
     VexlinApplication application(argc, argv);
-    application.setWindowIcon(QIcon(QStringLiteral(":/vexlin.xpm")));
+    application.setWindowIcon(PixelArtIcon(QStringLiteral(":/vexlin.xpm")));
     try {
         fMain = new TfMain;
         AboutBox = new TAboutBox;

@@ -1,0 +1,64 @@
+#!/usr/bin/python3
+"""Takes the README's screenshots of the real program in an X session with a window manager:
+each tab on a sample database, cropped to the main frame. Run by docs/screenshots.sh.
+
+Usage: screenshots.py VEXLIN FOLDER_WITH_SAMPLES OUTPUT_DIR"""
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import drive  # noqa: E402  (its helpers: waits, keys, the accessibility tree)
+
+vexlin, folder, out = sys.argv[1:4]
+drive.SHOTS = out
+
+
+def frame_shot(app, name):
+    frame = drive.find(app, "frame", "Vexlin")[0]
+    x, y, w, h = drive.extents(frame)
+    title = 19  # the window manager's title bar above the client area
+    time.sleep(0.7)
+    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h + title, x, y - title),
+                    "+repage", os.path.join(out, name + ".png")], check=True)
+
+
+def show_tab(app, document, tab):
+    window = [d for d in drive.documents(app) if d.name.endswith(document)][0]
+    page = [n for n in drive.walk(window) if n.getRoleName() == "page tab" and n.name == tab][0]
+    x, y, w, h = drive.extents(page)
+    drive.click_at(x + w // 2, y + h // 2)
+    time.sleep(0.7)  # a picture for the README, not a test: a moment to repaint
+
+
+def click_button(app, hint):
+    x, y, w, h = drive.extents(drive.find(app, "push button", hint)[0])
+    drive.click_at(x + w // 2, y + h // 2)
+
+
+program = subprocess.Popen([vexlin], cwd=folder, env=dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"))
+app = drive.wait("vexlin", lambda: drive.application(program.pid))
+drive.wait("the frame", lambda: drive.find(app, "frame", "Vexlin"))
+drive.open_by_typing(app, "Memos.pdb", 1)
+frame_shot(app, "tab-header")
+show_tab(app, "Memos.pdb", "App Info")
+frame_shot(app, "tab-app-info")
+drive.open_by_typing(app, "Addresses.pdb", 2)
+show_tab(app, "Addresses.pdb", "Sort Info")
+frame_shot(app, "tab-sort-info")
+drive.open_by_typing(app, "Readings.pdb", 3)
+show_tab(app, "Readings.pdb", "Records")
+for _ in range(2):
+    click_button(app, "Next Record")
+drive.wait("record 3", lambda: drive.has_status(app, "Record: 3 of 3000"))
+# Select the character column of the record's two lines with the mouse.
+window = [d for d in drive.documents(app) if d.name.endswith("Readings.pdb")][0]
+x, y, w, h = drive.extents(window)
+subprocess.run(["xdotool", "mousemove", "--sync", str(x + 433), str(y + 62), "mousedown", "1",
+                "mousemove", "--sync", str(x + 483), str(y + 78), "mouseup", "1"], check=True)
+subprocess.run(["xdotool", "mousemove", "--sync", str(x + w + 40), str(y + h + 40)], check=True)
+frame_shot(app, "tab-records")
+drive.key("alt+f")
+drive.key("x")
+program.wait(timeout=30)
