@@ -111,6 +111,9 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched != ui->Label1 && watched != ui->Label2) {
         return QMainWindow::eventFilter(watched, event);
     }
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease) {
+        return QMainWindow::eventFilter(watched, event);
+    }
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         PressedLink = watched;

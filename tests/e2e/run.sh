@@ -9,14 +9,17 @@ vexlin_install "${VEXLIN_BUILD_PACKAGES[@]}" xvfb xauth openbox xdotool imagemag
 vexlin_build "$top" --target vexlin
 shots="$top/build/e2e"
 mkdir -p "$shots"
-display=":$((90 + RANDOM % 100))"
-Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >"$shots/xvfb.log" 2>&1 &
+rm -f "$shots/display"
+# Xvfb picks a free display itself and writes its number once it is ready.
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$shots/display" >"$shots/xvfb.log" 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  DISPLAY="$display" xdpyinfo >/dev/null 2>&1 && break
+for _ in $(seq 200); do
+  [ -s "$shots/display" ] && break
   sleep 0.1
 done
+[ -s "$shots/display" ] || { echo "e2e: Xvfb did not start" >&2; cat "$shots/xvfb.log" >&2; exit 1; }
+display=":$(head -n 1 "$shots/display")"
 export DISPLAY="$display" XDG_RUNTIME_DIR="$shots/runtime"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 dbus-run-session -- sh -c '
