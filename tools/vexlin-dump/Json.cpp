@@ -94,11 +94,21 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     } else {
         json element = {{"Offset", 0},         {"Size", 0},     {"Attributes", 0},
                         {"AttributeNames", {}}, {"Category", 0}, {"UniqueID", 0}};
-        AppendArray(text, "Records", element, s.Records, [](json& e, const RecordInfo& r) {
+        // The names depend on the four flag bits only: made once for each combination.
+        std::vector<json> flagNames;
+        for (unsigned flags = 0; flags < 16; ++flags) {
+            flagNames.push_back(Names(RecordAttributeNames(static_cast<std::uint8_t>(flags << 4))));
+        }
+        int shownFlags = -1;
+        text.reserve(text.size() + s.Records.size() * 110);
+        AppendArray(text, "Records", element, s.Records, [&](json& e, const RecordInfo& r) {
             e["Offset"] = r.Offset;
             e["Size"] = r.Size;
             e["Attributes"] = r.Attributes;
-            e["AttributeNames"] = Names(RecordAttributeNames(r.Attributes));
+            if (const int flags = r.Attributes >> 4; flags != shownFlags) {
+                e["AttributeNames"] = flagNames[static_cast<std::size_t>(flags)];
+                shownFlags = flags;
+            }
             e["Category"] = r.Category();
             e["UniqueID"] = r.UniqueID;
         });
