@@ -460,7 +460,9 @@ std::string_view SeverityName(Severity severity) noexcept {
 
 Structure ReadStructure(const DatabaseImage& image, std::uint64_t fileSize,
                         std::string_view fileName) {
-    return Checker(image, std::max<std::uint64_t>(fileSize, static_cast<std::uint64_t>(std::max(image.FileSize + 0, 0))), fileName).Run();
+    const std::int32_t loaded = image.FileSize; // copied: the packed field must not be bound
+    const std::uint64_t size = std::max<std::uint64_t>(fileSize, static_cast<std::uint64_t>(std::max(loaded, 0)));
+    return Checker(image, size, fileName).Run();
 }
 
 std::string AttributesHex(std::uint16_t attributes) {

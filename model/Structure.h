@@ -91,10 +91,11 @@ struct Structure {
 // image's FileSize); fileName only decides the extension note ("" for none).
 [[nodiscard]] Structure ReadStructure(const DatabaseImage& image, std::uint64_t fileSize,
                                       std::string_view fileName);
+// The same for a file that the image holds whole.
 [[nodiscard]] inline Structure ReadStructure(const DatabaseImage& image,
                                              std::string_view fileName = {}) {
-    return ReadStructure(image, static_cast<std::uint64_t>(std::max(image.FileSize + 0, 0)),
-                         fileName);
+    const std::int32_t size = image.FileSize; // copied: the packed field must not be bound
+    return ReadStructure(image, static_cast<std::uint64_t>(std::max(size, 0)), fileName);
 }
 
 // "0x8008" as the header report writes attributes.
