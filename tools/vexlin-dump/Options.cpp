@@ -13,7 +13,8 @@ const char* const UsageText =
     "       vexlin-dump [--info] [--list] [--check] FILE...\n"
     "       vexlin-dump --json | --summary [--check] FILE...\n"
     "       vexlin-dump --raw --record N | --app-info | --sort-info FILE > OUT\n"
-    "Prints the views of Palm database files. Without a selector, the four dump sections.\n"
+    "Prints the views of Palm database files and inspects them. Without a selector, the\n"
+    "four dump sections.\n"
     "  --header      the header report\n"
     "  --app-info    a hex dump of the app info area\n"
     "  --sort-info   a hex dump of the sort info area\n"
@@ -26,8 +27,8 @@ const char* const UsageText =
     "  --summary     one tab-separated line per file, under a header row\n"
     "  --raw         the bytes of one record or area, unchanged (not to a terminal)\n"
     "  --help        this text\n"
-    "FILE - reads standard input. Exit status: 0 success, 1 a file could not be read,\n"
-    "2 usage error, 3 --check found an error or warning.\n";
+    "A FILE of - reads standard input. Exit status: 0 success, 1 a file could not be\n"
+    "read, 2 usage error, 3 --check found an error or warning.\n";
 
 Options ParseOptions(int argc, char** argv) {
     Options o;
