@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace vexlin {
 
@@ -87,6 +89,7 @@ class Checker {
 
         CheckHeader(count);
         ReadEntries(count);
+        DeriveAreaSizes();
         CheckEntries();
         CheckAreas();
         CheckGaps();
@@ -96,12 +99,41 @@ class Checker {
     }
 
   private:
-    struct Entry {
-        std::uint32_t At;
-        std::int32_t Offset;
-        std::int64_t Size;
-        bool InFile;
-    };
+    // The entries, record or resource alike.
+    [[nodiscard]] std::size_t Count() const noexcept {
+        return S.Kind == DatabaseKind::Resource ? S.Resources.size() : S.Records.size();
+    }
+    [[nodiscard]] std::uint32_t At(std::size_t i) const noexcept {
+        return RecordListOffset + S.EntryWidth * static_cast<std::uint32_t>(i);
+    }
+    [[nodiscard]] bool InFile(std::size_t i) const noexcept { return At(i) + S.EntryWidth <= FileEnd; }
+    [[nodiscard]] std::int32_t OffsetOf(std::size_t i) const noexcept {
+        return S.Kind == DatabaseKind::Resource ? S.Resources[i].Offset : S.Records[i].Offset;
+    }
+    [[nodiscard]] std::int64_t SizeOf(std::size_t i) const noexcept {
+        return S.Kind == DatabaseKind::Resource ? S.Resources[i].Size : S.Records[i].Size;
+    }
+    // The entries wholly in the file: the ones the checks look at.
+    [[nodiscard]] std::size_t CountInFile() const noexcept {
+        std::size_t n = 0;
+        while (n < Count() && InFile(n)) {
+            ++n;
+        }
+        return n;
+    }
+
+    // "lies inside the header and the entry list ..." or "lies past the end ...", or nothing.
+    [[nodiscard]] std::optional<std::pair<std::string_view, std::string>> Misplaced(
+        std::int32_t offset, std::string_view inHeader, std::string_view pastEnd) const {
+        if (offset < 0 || static_cast<std::uint32_t>(offset) < S.ListEnd) {
+            return std::pair{inHeader, " lies inside the header and the entry list, which end at " +
+                                           Hex(S.ListEnd)};
+        }
+        if (static_cast<std::uint64_t>(offset) > FileEnd) {
+            return std::pair{pastEnd, " lies past the end of the file at " + Hex(FileEnd)};
+        }
+        return std::nullopt;
+    }
 
     void Add(std::uint32_t offset, Severity level, std::string_view code, std::string message) {
         (level == Severity::Error ? S.Errors : level == Severity::Warning ? S.Warnings : S.Notes)++;
@@ -176,69 +208,72 @@ class Checker {
     }
 
     void ReadEntries(std::uint32_t count) {
-        Entries.reserve(count);
         const bool resources = S.Kind == DatabaseKind::Resource;
         (resources ? S.Resources.reserve(count) : S.Records.reserve(count));
         for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint32_t at = RecordListOffset + S.EntryWidth * i;
-            const auto entry = EntryBytes(at);
-            Entries.push_back({at, static_cast<std::int32_t>(BE32(entry.data() + (resources ? 6 : 0))),
-                               0, at + S.EntryWidth <= FileEnd});
+            const auto entry = EntryBytes(At(i));
             if (resources) {
                 ResourceInfo r;
-                r.EntryOffset = at;
+                r.EntryOffset = At(i);
                 std::memcpy(r.Type, entry.data(), 4);
                 r.ID = static_cast<std::uint16_t>(entry[4] << 8 | entry[5]);
-                r.Offset = Entries.back().Offset;
+                r.Offset = static_cast<std::int32_t>(BE32(entry.data() + 6));
                 S.Resources.push_back(r);
             } else {
-                S.Records.push_back({at, Entries.back().Offset, 0, entry[4],
-                                     BE32(entry.data() + 4) & 0xFFFFFF});
+                S.Records.push_back({At(i), static_cast<std::int32_t>(BE32(entry.data())), 0,
+                                     entry[4], BE32(entry.data() + 4) & 0xFFFFFF});
             }
         }
         for (std::uint32_t i = 0; i < count; ++i) {
-            const std::int64_t end = i + 1 < count ? std::int64_t{Entries[i + 1].Offset}
+            const std::int64_t end = i + 1 < count ? std::int64_t{OffsetOf(i + 1)}
                                                    : static_cast<std::int64_t>(FileEnd);
-            Entries[i].Size = SizeBetween(Entries[i].Offset, end, Wrap32);
-            (resources ? S.Resources[i].Size : S.Records[i].Size) = Entries[i].Size;
+            const std::int64_t size = SizeBetween(OffsetOf(i), end, Wrap32);
+            (resources ? S.Resources[i].Size : S.Records[i].Size) = size;
+        }
+    }
+
+    // The info areas' sizes, derived as loading derives them but to the true end of the file.
+    void DeriveAreaSizes() {
+        const DatabaseHeader& h = Image.Header;
+        const std::int64_t end = Count() != 0 ? std::int64_t{OffsetOf(0)} : static_cast<std::int64_t>(FileEnd);
+        if (h.SortInfoArea != 0) {
+            S.SortInfoSize = SizeBetween(h.SortInfoArea, end, Wrap32);
+        }
+        if (h.AppInfoArea != 0) {
+            S.AppInfoSize = SizeBetween(h.AppInfoArea, h.SortInfoArea != 0 ? h.SortInfoArea : end, Wrap32);
         }
     }
 
     void CheckEntries() {
-        for (std::size_t i = 0; i < Entries.size() && Entries[i].InFile; ++i) {
-            const Entry& e = Entries[i];
-            if (e.Offset < 0 || static_cast<std::uint32_t>(e.Offset) < S.ListEnd) {
-                Add(e.At, Severity::Error, "record-in-header",
-                    Label(i) + ": data offset " + OffsetText(e.Offset) +
-                        " lies inside the header and the entry list, which end at " +
-                        Hex(S.ListEnd));
-            } else if (static_cast<std::uint64_t>(e.Offset) > FileEnd) {
-                Add(e.At, Severity::Error, "record-past-end",
-                    Label(i) + ": data offset " + OffsetText(e.Offset) +
-                        " lies past the end of the file at " + Hex(FileEnd));
+        const std::size_t count = CountInFile();
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::int32_t offset = OffsetOf(i);
+            if (const auto problem = Misplaced(offset, "record-in-header", "record-past-end")) {
+                Add(At(i), Severity::Error, problem->first,
+                    Label(i) + ": data offset " + OffsetText(offset) + problem->second);
             }
-            if (i > 0 && e.Offset < Entries[i - 1].Offset) {
-                Add(e.At, Severity::Error, "record-out-of-order",
-                    Label(i) + ": data offset " + OffsetText(e.Offset) + " is below " +
-                        Label(i - 1) + "'s " + OffsetText(Entries[i - 1].Offset) + ", so " +
-                        Label(i - 1) + "'s size is " + std::to_string(Entries[i - 1].Size));
+            if (i > 0 && offset < OffsetOf(i - 1)) {
+                Add(At(i), Severity::Error, "record-out-of-order",
+                    Label(i) + ": data offset " + OffsetText(offset) + " is below " +
+                        Label(i - 1) + "'s " + OffsetText(OffsetOf(i - 1)) + ", so " +
+                        Label(i - 1) + "'s size is " + std::to_string(SizeOf(i - 1)));
             }
-            if (e.Size == 0) {
-                Add(e.At, Severity::Note, "record-empty",
-                    Label(i) + " is empty: its data offset " + OffsetText(e.Offset) +
-                        (i + 1 < Entries.size() ? " equals the next entry's"
-                                                : " is the end of the file"));
+            if (SizeOf(i) == 0) {
+                Add(At(i), Severity::Note, "record-empty",
+                    Label(i) + " is empty: its data offset " + OffsetText(offset) +
+                        (i + 1 < Count() ? " equals the next entry's" : " is the end of the file"));
             }
         }
-        CheckDuplicates();
+        CheckDuplicates(count);
     }
 
-    void CheckDuplicates() {
-        // Keys in entry order, sorted; each repeat is reported at its later entry.
+    void CheckDuplicates(std::size_t count) {
+        // Keys in entry order, sorted; each repeat is reported at its later entry, against the
+        // first entry with that key.
         // Unique ID 0 is left out: desktop tools write it for every record, and the device
         // hands out IDs when it installs the database.
         std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
-        for (std::size_t i = 0; i < Entries.size() && Entries[i].InFile; ++i) {
+        for (std::uint32_t i = 0; i < count; ++i) {
             if (S.Kind == DatabaseKind::Resource) {
                 const auto* type = reinterpret_cast<const std::uint8_t*>(S.Resources[i].Type);
                 keys.emplace_back(std::uint64_t{BE32(type)} << 16 | S.Resources[i].ID, i);
@@ -247,25 +282,23 @@ class Checker {
             }
         }
         std::sort(keys.begin(), keys.end());
+        std::size_t first = 0; // where the current run of equal keys starts
         for (std::size_t k = 1; k < keys.size(); ++k) {
             if (keys[k].first != keys[k - 1].first) {
+                first = k;
                 continue;
-            }
-            std::size_t first = k - 1;
-            while (first > 0 && keys[first - 1].first == keys[k].first) {
-                --first;
             }
             const std::uint32_t later = keys[k].second;
             const std::uint32_t earlier = keys[first].second;
             if (S.Kind == DatabaseKind::Resource) {
                 const ResourceInfo& r = S.Resources[later];
-                Add(Entries[later].At, Severity::Warning, "duplicate-resource",
+                Add(At(later), Severity::Warning, "duplicate-resource",
                     Label(later) + " has type '" + std::string(r.Type, 4) + "' and ID " +
                         std::to_string(r.ID) + ", as " + Label(earlier) + " has");
             } else {
                 char id[8];
                 std::snprintf(id, sizeof id, "%06x", static_cast<unsigned>(keys[k].first));
-                Add(Entries[later].At, Severity::Warning, "duplicate-unique-id",
+                Add(At(later), Severity::Warning, "duplicate-unique-id",
                     Label(later) + " has unique ID " + id + ", as " + Label(earlier) + " has");
             }
         }
@@ -275,14 +308,9 @@ class Checker {
         if (offset == 0) {
             return;
         }
-        if (offset < 0 || static_cast<std::uint32_t>(offset) < S.ListEnd) {
-            Add(field, Severity::Error, "area-in-header",
-                std::string("the ") + name + " area's offset " + OffsetText(offset) +
-                    " lies inside the header and the entry list, which end at " + Hex(S.ListEnd));
-        } else if (static_cast<std::uint64_t>(offset) > FileEnd) {
-            Add(field, Severity::Error, "area-past-end",
-                std::string("the ") + name + " area's offset " + OffsetText(offset) +
-                    " lies past the end of the file at " + Hex(FileEnd));
+        if (const auto problem = Misplaced(offset, "area-in-header", "area-past-end")) {
+            Add(field, Severity::Error, problem->first,
+                std::string("the ") + name + " area's offset " + OffsetText(offset) + problem->second);
         }
     }
 
@@ -302,8 +330,8 @@ class Checker {
         if (h.SortInfoArea != 0) {
             starts.push_back({h.SortInfoArea, offsetof(DatabaseHeader, SortInfoArea), "the sort info area"});
         }
-        if (!Entries.empty() && Entries[0].InFile) {
-            starts.push_back({Entries[0].Offset, RecordListOffset, "the first record"});
+        if (Count() != 0 && InFile(0)) {
+            starts.push_back({OffsetOf(0), RecordListOffset, "the first record"});
         }
         for (std::size_t i = 1; i < starts.size(); ++i) {
             if (starts[i].Offset < starts[i - 1].Offset) {
@@ -327,20 +355,14 @@ class Checker {
             }
         };
         const DatabaseHeader& h = Image.Header;
-        const std::int64_t end = !Entries.empty() ? std::int64_t{Entries[0].Offset}
-                                                  : static_cast<std::int64_t>(FileEnd);
-        const std::int64_t sortEnd = end;
-        const std::int64_t appEnd = h.SortInfoArea != 0 ? std::int64_t{h.SortInfoArea} : end;
         if (h.AppInfoArea != 0) {
-            S.AppInfoSize = SizeBetween(h.AppInfoArea, appEnd, Wrap32);
             cover(h.AppInfoArea, S.AppInfoSize);
         }
         if (h.SortInfoArea != 0) {
-            S.SortInfoSize = SizeBetween(h.SortInfoArea, sortEnd, Wrap32);
             cover(h.SortInfoArea, S.SortInfoSize);
         }
-        for (const Entry& e : Entries) {
-            cover(e.Offset, e.Size);
+        for (std::size_t i = 0; i < Count(); ++i) {
+            cover(OffsetOf(i), SizeOf(i));
         }
         if (S.ListEnd >= FileEnd) {
             return;
@@ -378,7 +400,6 @@ class Checker {
     bool Wrap32;
     std::string_view FileName;
     std::string Word;
-    std::vector<Entry> Entries;
     Structure S;
 };
 
