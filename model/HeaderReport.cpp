@@ -52,13 +52,21 @@ std::string_view FieldText(const char* field, std::size_t width) noexcept {
     return {field, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : width};
 }
 
+std::string FieldUtf8(const char* field, std::size_t width) {
+    return Cp1252ToUtf8(FieldText(field, width));
+}
+
+std::string AttributesHex(std::uint16_t attributes) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(attributes));
+    return text;
+}
+
 std::array<std::string, HeaderReportLines> HeaderReport(const DatabaseImage& image) {
     const DatabaseHeader& h = image.Header;
-    char attributes[8];
-    std::snprintf(attributes, sizeof attributes, "0x%04X", static_cast<unsigned>(h.Attributes));
     return {
-        " Name:               " + Cp1252ToUtf8(FieldText(h.Name, sizeof h.Name)),
-        " Attributes:         " + std::string(attributes),
+        " Name:               " + FieldUtf8(h.Name, sizeof h.Name),
+        " Attributes:         " + AttributesHex(h.Attributes),
         " Version:            " + Signed(h.Version),
         " Creation Datel:     " + Signed(h.CreationDate),
         " ModificationDate:   " + Signed(h.ModificationDate),
@@ -66,8 +74,8 @@ std::array<std::string, HeaderReportLines> HeaderReport(const DatabaseImage& ima
         " ModificationNumber: " + Signed(h.ModificationNumber),
         " AppInfoArea:        " + Area(h.AppInfoArea, image.AppInfoSize),
         " SortInfoArea:       " + Area(h.SortInfoArea, image.SortInfoSize),
-        " DataBaseType:       " + Cp1252ToUtf8(FieldText(h.DataBaseType, sizeof h.DataBaseType)),
-        " CreatorID:          " + Cp1252ToUtf8(FieldText(h.CreatorID, sizeof h.CreatorID)),
+        " DataBaseType:       " + FieldUtf8(h.DataBaseType, sizeof h.DataBaseType),
+        " CreatorID:          " + FieldUtf8(h.CreatorID, sizeof h.CreatorID),
         " UniqueIDSeed:       " + Signed(h.UniqueIDSeed),
         " NextRecordListID:   " + Signed(h.NextRecordListID),
         " NumberOfRecord:     " + std::to_string(h.NumberOfRecords),

@@ -19,6 +19,12 @@ inline constexpr std::size_t HeaderReportLines = 14;
 // The 8-bit text of a fixed-width field: up to the first zero byte, or all of it.
 [[nodiscard]] std::string_view FieldText(const char* field, std::size_t width) noexcept;
 
+// A fixed-width text field of the header (up to its first zero byte) as UTF-8.
+[[nodiscard]] std::string FieldUtf8(const char* field, std::size_t width);
+
+// Database attributes as the report writes them: "0x8008".
+[[nodiscard]] std::string AttributesHex(std::uint16_t attributes);
+
 // The fourteen report lines, in UTF-8.
 [[nodiscard]] std::array<std::string, HeaderReportLines> HeaderReport(const DatabaseImage& image);
 

@@ -486,10 +486,4 @@ Structure ReadStructure(const DatabaseImage& image, std::uint64_t fileSize,
     return Checker(image, size, fileName).Run();
 }
 
-std::string AttributesHex(std::uint16_t attributes) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(attributes));
-    return text;
-}
-
 } // namespace vexlin

@@ -98,7 +98,4 @@ struct Structure {
     return ReadStructure(image, static_cast<std::uint64_t>(std::max(size, 0)), fileName);
 }
 
-// "0x8008" as the header report writes attributes.
-[[nodiscard]] std::string AttributesHex(std::uint16_t attributes);
-
 } // namespace vexlin

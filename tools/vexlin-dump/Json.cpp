@@ -10,10 +10,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::string Text(const char* field, std::size_t width) {
-    return Cp1252ToUtf8(FieldText(field, width));
-}
-
 json Names(const std::vector<std::string_view>& names) {
     json list = json::array();
     for (const std::string_view name : names) {
@@ -56,7 +52,7 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     const DatabaseHeader& h = image.Header;
     json o;
     o["File"] = file;
-    o["Name"] = Text(h.Name, sizeof h.Name);
+    o["Name"] = FieldUtf8(h.Name, sizeof h.Name);
     o["Attributes"] = AttributesHex(h.Attributes);
     o["Version"] = h.Version;
     o["CreationDate"] = h.CreationDate;
@@ -65,8 +61,8 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     o["ModificationNumber"] = h.ModificationNumber;
     o["AppInfoArea"] = h.AppInfoArea;
     o["SortInfoArea"] = h.SortInfoArea;
-    o["DataBaseType"] = Text(h.DataBaseType, sizeof h.DataBaseType);
-    o["CreatorID"] = Text(h.CreatorID, sizeof h.CreatorID);
+    o["DataBaseType"] = FieldUtf8(h.DataBaseType, sizeof h.DataBaseType);
+    o["CreatorID"] = FieldUtf8(h.CreatorID, sizeof h.CreatorID);
     o["UniqueIDSeed"] = h.UniqueIDSeed;
     o["NextRecordListID"] = h.NextRecordListID;
     o["NumberOfRecords"] = h.NumberOfRecords;
@@ -86,7 +82,7 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     if (s.Kind == DatabaseKind::Resource) {
         json element = {{"Type", ""}, {"ID", 0}, {"Offset", 0}, {"Size", 0}};
         AppendArray(text, "Resources", element, s.Resources, [](json& e, const ResourceInfo& r) {
-            e["Type"] = Text(r.Type, 4);
+            e["Type"] = FieldUtf8(r.Type, 4);
             e["ID"] = r.ID;
             e["Offset"] = r.Offset;
             e["Size"] = r.Size;

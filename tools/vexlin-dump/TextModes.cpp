@@ -25,10 +25,6 @@ void PrintRecord(StreamTarget& out, const DatabaseImage& image, std::int32_t ind
     HexDump(out, image, extent.Start, extent.Size);
 }
 
-std::string Text(const char* field, std::size_t width) {
-    return Cp1252ToUtf8(FieldText(field, width));
-}
-
 std::string Hex(std::uint64_t value) {
     char text[24];
     std::snprintf(text, sizeof text, "%04llx", static_cast<unsigned long long>(value));
@@ -122,9 +118,9 @@ void PrintRecordsSection(StreamTarget& out, const DatabaseImage& image, const Du
 void PrintInfo(StreamTarget& out, const DatabaseImage& image, const Structure& s) {
     const DatabaseHeader& h = image.Header;
     out.Add("[Info]");
-    Labelled(out, "Name:", Text(h.Name, sizeof h.Name));
-    Labelled(out, "Type:", Text(h.DataBaseType, sizeof h.DataBaseType));
-    Labelled(out, "Creator:", Text(h.CreatorID, sizeof h.CreatorID));
+    Labelled(out, "Name:", FieldUtf8(h.Name, sizeof h.Name));
+    Labelled(out, "Type:", FieldUtf8(h.DataBaseType, sizeof h.DataBaseType));
+    Labelled(out, "Creator:", FieldUtf8(h.CreatorID, sizeof h.CreatorID));
     Labelled(out, "Kind:", std::string(KindName(s.Kind)) + " database");
     const std::string names = Joined(DatabaseAttributeNames(h.Attributes));
     Labelled(out, "Attributes:", AttributesHex(h.Attributes) + (names.empty() ? "" : " " + names));
@@ -152,7 +148,7 @@ void PrintList(StreamTarget& out, const Structure& s) {
         std::size_t n = 0;
         for (const ResourceInfo& r : s.Resources) {
             std::snprintf(line, sizeof line, "%6zu %-4s %8u %8s %11lld", ++n,
-                          Text(r.Type, 4).c_str(), static_cast<unsigned>(r.ID),
+                          FieldUtf8(r.Type, 4).c_str(), static_cast<unsigned>(r.ID),
                           Hex(static_cast<std::uint32_t>(r.Offset)).c_str(),
                           static_cast<long long>(r.Size));
             out.Add(line);
@@ -191,8 +187,8 @@ void PrintSummaryTitles(StreamTarget& out) {
 void PrintSummaryRow(StreamTarget& out, const std::string& file, const DatabaseImage& image,
                      const Structure& s) {
     const DatabaseHeader& h = image.Header;
-    out.Add(Field(file) + "\t" + Field(Text(h.Name, sizeof h.Name)) + "\t" +
-            Field(Text(h.DataBaseType, 4)) + "\t" + Field(Text(h.CreatorID, 4)) + "\t" +
+    out.Add(Field(file) + "\t" + Field(FieldUtf8(h.Name, sizeof h.Name)) + "\t" +
+            Field(FieldUtf8(h.DataBaseType, 4)) + "\t" + Field(FieldUtf8(h.CreatorID, 4)) + "\t" +
             std::string(KindName(s.Kind)) + "\t" + std::to_string(h.NumberOfRecords) + "\t" +
             std::to_string(s.FileSize) + "\t" + DecodeDate(h.ModificationDate).Text() + "\t" +
             std::to_string(s.Errors) + "\t" + std::to_string(s.Warnings));
