@@ -1,6 +1,7 @@
-// vexlin-dump's inspection modes at scale: --summary over the corpus copied 100 times, in one
-// process, against one `--header` run per file; --check and --json on a database of 65,535
-// records. Prints one figure per line. Arguments: vexlin-dump, the corpus folder.
+// Times vexlin-dump on many files and on a long entry list: one --summary run over a folder
+// tree of 3,400 databases (the real databases, a hundred copies each) against one --header run
+// per file, and --check and --json on a database of 65,535 records. Prints one figure per
+// line. Arguments: the vexlin-dump program, the folder of real databases.
 #include "BenchRun.h"
 #include "PdbBuilder.h"
 
@@ -18,7 +19,7 @@ void Write(const fs::path& path, const Bytes& bytes) {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
-// The corpus's databases, or a few made here when there is no corpus.
+// The real databases, or a few made here when the folder is not there.
 std::vector<fs::path> Originals(const fs::path& corpus, const fs::path& work) {
     std::vector<fs::path> files;
     std::error_code ec;

@@ -109,6 +109,13 @@ std::string SystemReason(int error, const char* fallback) {
     return error != 0 ? std::generic_category().message(error) : std::string(fallback);
 }
 
+// Zeroes the image's bytes from `from` up to `dirtyEnd`, past which it is known to be zero.
+void ZeroTail(void* image, std::size_t from, std::size_t dirtyEnd) noexcept {
+    if (from < dirtyEnd) {
+        std::memset(static_cast<char*>(image) + from, 0, dirtyEnd - from);
+    }
+}
+
 // How a file larger than the image is taken: refused, or only its first ImageCapacity bytes.
 enum class Oversize { Refuse, Prefix };
 
@@ -148,9 +155,7 @@ std::uint64_t LoadInto(DatabaseImage& image, const std::string& fileName, std::s
 
     auto* bytes = reinterpret_cast<char*>(&image);
     const auto used = static_cast<std::size_t>(size);
-    if (used < dirtyEnd) {
-        std::memset(bytes + used, 0, dirtyEnd - used);
-    }
+    ZeroTail(bytes, used, dirtyEnd);
     in.read(bytes, size);
     if (in.gcount() != size) {
         const auto got = in.gcount();
@@ -222,13 +227,13 @@ void LoadImage(DatabaseImage& image, const std::string& fileName) {
 ImageReader::ImageReader() : Image(NewImage()) {}
 
 const DatabaseImage& ImageReader::Load(const std::string& fileName) {
-    TrueSizeValue = Track(LoadInto(*Image, fileName, std::exchange(Dirty, ImageCapacity),
+    Loaded(LoadInto(*Image, fileName, std::exchange(Dirty, ImageCapacity),
                               Oversize::Refuse));
     return *Image;
 }
 
 const DatabaseImage& ImageReader::LoadStructure(const std::string& fileName) {
-    TrueSizeValue = Track(LoadInto(*Image, fileName, std::exchange(Dirty, ImageCapacity),
+    Loaded(LoadInto(*Image, fileName, std::exchange(Dirty, ImageCapacity),
                               Oversize::Prefix));
     return *Image;
 }
@@ -251,17 +256,15 @@ const DatabaseImage& ImageReader::LoadStream(std::FILE* in, const std::string& n
         throw LoadError(name, "more than " + std::to_string(ImageCapacity) +
                                   " bytes, larger than the limit");
     }
-    if (size < dirty) {
-        std::memset(bytes + size, 0, dirty - size);
-    }
+    ZeroTail(bytes, size, dirty);
     FinishLoad(*Image, static_cast<std::int32_t>(size));
-    TrueSizeValue = Track(size);
+    Loaded(size);
     return *Image;
 }
 
-std::uint64_t ImageReader::Track(std::uint64_t trueSize) noexcept {
+void ImageReader::Loaded(std::uint64_t trueSize) noexcept {
+    TrueSizeValue = trueSize;
     Dirty = static_cast<std::size_t>(std::min<std::uint64_t>(trueSize, ImageCapacity));
-    return trueSize;
 }
 
 namespace {
@@ -271,9 +274,7 @@ void CopyInto(DatabaseImage& image, std::span<const std::uint8_t> bytes, bool im
         throw LoadError("(memory)", TooLarge(bytes.size()));
     }
     auto* target = reinterpret_cast<std::uint8_t*>(&image);
-    if (!imageIsZero) {
-        std::memset(target + bytes.size(), 0, ImageCapacity - bytes.size());
-    }
+    ZeroTail(target, bytes.size(), imageIsZero ? 0 : ImageCapacity);
     if (!bytes.empty()) {
         std::memcpy(target, bytes.data(), bytes.size());
     }

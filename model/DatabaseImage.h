@@ -123,7 +123,7 @@ class ImageReader {
     [[nodiscard]] std::uint64_t TrueSize() const noexcept { return TrueSizeValue; }
 
   private:
-    std::uint64_t Track(std::uint64_t trueSize) noexcept;
+    void Loaded(std::uint64_t trueSize) noexcept;
     ImagePtr Image;
     std::size_t Dirty = 0; // bytes from here on are zero
     std::uint64_t TrueSizeValue = 0;

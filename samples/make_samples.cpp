@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 using namespace vexlin::test;
@@ -40,6 +41,12 @@ Bytes Categories(const std::vector<std::string>& names) {
     return b;
 }
 
+void AddTextRecords(PdbBuilder& b, std::initializer_list<const char*> texts) {
+    for (const char* text : texts) {
+        b.Record(Cstring(text));
+    }
+}
+
 PdbBuilder Base(const std::string& name, const std::string& type, const std::string& creator) {
     PdbBuilder b;
     b.Name = name;
@@ -56,11 +63,9 @@ PdbBuilder Base(const std::string& name, const std::string& type, const std::str
 Bytes Memos() {
     PdbBuilder b = Base("MemoDB", "DATA", "memo");
     b.App(Categories({"Unfiled", "Business", "Personal"}));
-    for (const char* memo : {"Shopping\nbread, milk, 2 lemons", "Call the dentist on Monday",
-                             "Palm OS databases keep their records in a list after the header.",
-                             "Ideas:\n- a faster sync\n- back up the memos"}) {
-        b.Record(Cstring(memo));
-    }
+    AddTextRecords(b, {"Shopping\nbread, milk, 2 lemons", "Call the dentist on Monday",
+                       "Palm OS databases keep their records in a list after the header.",
+                       "Ideas:\n- a faster sync\n- back up the memos"});
     return b.Build();
 }
 
@@ -72,11 +77,9 @@ Bytes WithSortInfo() {
         sort.push_back(static_cast<std::uint8_t>(3 - i));
     }
     b.Sort(sort);
-    for (const char* entry : {"Ada Lovelace\tAnalytical Engines Ltd\t+44 20 7946 0001",
-                              "Grace Hopper\tCompilers Inc.\t+1 202 555 0142",
-                              "Alan Turing\tBletchley Park\t+44 1908 640404"}) {
-        b.Record(Cstring(entry));
-    }
+    AddTextRecords(b, {"Ada Lovelace\tAnalytical Engines Ltd\t+44 20 7946 0001",
+                       "Grace Hopper\tCompilers Inc.\t+1 202 555 0142",
+                       "Alan Turing\tBletchley Park\t+44 1908 640404"});
     return b.Build();
 }
 
@@ -94,9 +97,7 @@ Bytes ManyRecords() {
 // pointing past the end of the file.
 Bytes Damaged() {
     PdbBuilder b = Base("Damaged", "DATA", "memo");
-    for (const char* memo : {"first", "second record", "third", "fourth", "fifth"}) {
-        b.Record(Cstring(memo));
-    }
+    AddTextRecords(b, {"first", "second record", "third", "fourth", "fifth"});
     Bytes bytes = b.Build();
     for (int i = 0; i < 4; ++i) {
         std::swap(bytes[78 + 8 + i], bytes[78 + 16 + i]);

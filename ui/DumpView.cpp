@@ -121,12 +121,13 @@ TextPosition DumpView::positionAt(QPoint point) const {
     const QFontMetrics metrics = fontMetrics();
     const int x = point.x() + horizontalScrollBar()->value() - TextMargin;
     int column = 0;
+    int left = 0;
     while (column < text.size()) {
-        const int left = metrics.horizontalAdvance(text.left(column));
-        const int right = metrics.horizontalAdvance(text.left(column + 1));
+        const int right = left + metrics.horizontalAdvance(text[column]);
         if (x < (left + right) / 2) {
             break;
         }
+        left = right;
         ++column;
     }
     return {line, column};
@@ -241,16 +242,12 @@ QString DumpView::selectedText() const {
     // lines.
     const int firstWhole = from.Line + 1;
     const int wholeLines = to.Line - firstWhole;
-    if (wholeLines > 0) {
-        if (ShowsMessage) {
-            text += Message + QLatin1Char('\n');
-        } else {
-            const auto count = static_cast<std::size_t>(wholeLines);
-            std::string block(count * (DumpLineMax + 1), '\0');
-            const std::size_t used = FormatDumpText(*Image, Stretch, static_cast<std::size_t>(firstWhole),
-                                                    count, block.data());
-            text += QString::fromLatin1(block.data(), static_cast<qsizetype>(used));
-        }
+    if (wholeLines > 0) { // only a dump has more than one line
+        const auto count = static_cast<std::size_t>(wholeLines);
+        std::string block(count * (DumpLineMax + 1), '\0');
+        const std::size_t used = FormatDumpText(*Image, Stretch, static_cast<std::size_t>(firstWhole),
+                                                count, block.data());
+        text += QString::fromLatin1(block.data(), static_cast<qsizetype>(used));
     }
     return text + lineText(to.Line).left(to.Column);
 }

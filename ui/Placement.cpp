@@ -24,12 +24,9 @@ int Share(int total, int parts, int index) {
     return total / parts + (index < total % parts ? 1 : 0);
 }
 
+// Where run `index` of those starts.
 int ShareStart(int total, int parts, int index) {
-    int start = 0;
-    for (int i = 0; i < index; ++i) {
-        start += Share(total, parts, i);
-    }
-    return start;
+    return index * (total / parts) + std::min(index, total % parts);
 }
 
 } // namespace
