@@ -1,0 +1,58 @@
+// What a database holds, decoded by format: the content layer. Each format family has a file
+// of its own beside this one; this file names the formats, finds the bytes of each entry and
+// dispatches. Standard library and the C library's iconv only; never reads outside the bytes
+// the file holds.
+#pragma once
+
+#include "Structure.h"
+#include "content/TextDecoder.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace vexlin::content {
+
+// A stretch of the file as far as the file holds it: its file offset and its bytes.
+struct Bytes {
+    std::uint32_t Offset = 0;
+    std::span<const std::uint8_t> Data;
+};
+
+// The bytes of record or resource `index` as the structure places them, cut at the end of
+// what the image holds; empty when the entry lies outside the file.
+[[nodiscard]] Bytes EntryBytes(const DatabaseImage& image, const Structure& structure,
+                               std::size_t index) noexcept;
+// The app info area's bytes (empty when there is none).
+[[nodiscard]] Bytes AppInfoBytes(const DatabaseImage& image, const Structure& structure) noexcept;
+
+enum class Format { Unknown, Memo, ToDo, Datebook, Address, Mail, PalmDoc, Mobi, Bitmaps, Application };
+
+// The name used in JSON "Format" and in the [Content] section: "memo", "todo", ...
+[[nodiscard]] std::string_view FormatName(Format format) noexcept;
+
+// The format of a database, from its type and creator (and, where those do not decide, a
+// plausible layout of its first records).
+[[nodiscard]] Format IdentifyFormat(const DatabaseImage& image, const Structure& structure);
+
+struct ContentOptions {
+    std::string Encoding = DefaultEncoding; // iconv name of the 8-bit text encoding
+};
+
+struct Content {
+    Format Kind = Format::Unknown;
+    std::string Encoding;          // as used
+    std::vector<Finding> Findings; // codes begin "content-", in file order
+    // The decoded form of each format family.
+    std::variant<std::monostate> Payload;
+};
+
+// Decodes what the database holds. Throws std::invalid_argument for an encoding iconv does
+// not know; damage in the file never throws: it is decoded as far as it goes and reported.
+[[nodiscard]] Content ReadContent(const DatabaseImage& image, const Structure& structure,
+                                  const ContentOptions& options = {});
+
+} // namespace vexlin::content

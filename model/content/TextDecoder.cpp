@@ -1,0 +1,87 @@
+#include "content/TextDecoder.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <stdexcept>
+
+namespace vexlin::content {
+
+namespace {
+
+constexpr char Replacement[] = "\xEF\xBF\xBD"; // U+FFFD
+
+iconv_t Open(const std::string& encoding) {
+    const iconv_t handle = iconv_open("UTF-8", encoding.c_str());
+    if (handle == reinterpret_cast<iconv_t>(-1))
+        throw std::invalid_argument("unknown text encoding '" + encoding + "'");
+    return handle;
+}
+
+} // namespace
+
+TextDecoder::TextDecoder(const std::string& encoding) : Name(encoding), Handle(Open(encoding)) {
+    // Most device encodings keep printable ASCII as it is; those take a copying fast path.
+    std::string printable;
+    for (char c = 0x20; c < 0x7F; ++c)
+        printable += c;
+    std::string converted;
+    AsciiCompatible = false;
+    const std::span<const std::uint8_t> bytes(
+        reinterpret_cast<const std::uint8_t*>(printable.data()), printable.size());
+    Append(bytes, converted);
+    AsciiCompatible = converted == printable;
+}
+
+TextDecoder::~TextDecoder() {
+    iconv_close(static_cast<iconv_t>(Handle));
+}
+
+std::size_t TextDecoder::Append(std::span<const std::uint8_t> bytes, std::string& out) {
+    if (AsciiCompatible) {
+        std::size_t ascii = 0;
+        while (ascii < bytes.size() && bytes[ascii] < 0x80)
+            ++ascii;
+        out.append(reinterpret_cast<const char*>(bytes.data()), ascii);
+        bytes = bytes.subspan(ascii);
+        if (bytes.empty())
+            return 0;
+    }
+    const auto handle = static_cast<iconv_t>(Handle);
+    iconv(handle, nullptr, nullptr, nullptr, nullptr);
+    std::size_t replaced = 0;
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+    std::size_t inLeft = bytes.size();
+    char chunk[1024];
+    while (inLeft > 0) {
+        char* to = chunk;
+        std::size_t toLeft = sizeof chunk;
+        const std::size_t result = iconv(handle, &in, &inLeft, &to, &toLeft);
+        out.append(chunk, static_cast<std::size_t>(to - chunk));
+        if (result != static_cast<std::size_t>(-1))
+            continue;
+        if (errno == E2BIG)
+            continue;
+        // EILSEQ (invalid) or EINVAL (cut at the end): one byte replaced, then on.
+        out += Replacement;
+        ++replaced;
+        ++in;
+        --inLeft;
+        iconv(handle, nullptr, nullptr, nullptr, nullptr);
+    }
+    char* to = chunk;
+    std::size_t toLeft = sizeof chunk;
+    iconv(handle, nullptr, nullptr, &to, &toLeft); // any shift sequence to close
+    out.append(chunk, static_cast<std::size_t>(to - chunk));
+    return replaced;
+}
+
+std::string TextDecoder::Decode(std::span<const std::uint8_t> bytes, std::size_t* replaced) {
+    std::string out;
+    out.reserve(bytes.size());
+    const std::size_t count = Append(bytes, out);
+    if (replaced)
+        *replaced = count;
+    return out;
+}
+
+} // namespace vexlin::content

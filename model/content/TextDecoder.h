@@ -1,0 +1,37 @@
+// Device text to UTF-8: the 8-bit encodings Palm devices wrote (Windows-1252 on Latin
+// devices, Shift-JIS as cp932 on Japanese ones) converted through iconv, with invalid or cut
+// sequences replaced by U+FFFD and counted, never dropped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vexlin::content {
+
+inline constexpr const char* DefaultEncoding = "CP1252";
+
+class TextDecoder {
+  public:
+    // Throws std::invalid_argument when iconv has no conversion from `encoding` to UTF-8.
+    explicit TextDecoder(const std::string& encoding = DefaultEncoding);
+    ~TextDecoder();
+    TextDecoder(const TextDecoder&) = delete;
+    TextDecoder& operator=(const TextDecoder&) = delete;
+
+    [[nodiscard]] const std::string& Encoding() const noexcept { return Name; }
+
+    // Appends the UTF-8 form of bytes to out; returns how many replacements it made.
+    std::size_t Append(std::span<const std::uint8_t> bytes, std::string& out);
+    // The same for a fresh string.
+    [[nodiscard]] std::string Decode(std::span<const std::uint8_t> bytes,
+                                     std::size_t* replaced = nullptr);
+
+  private:
+    std::string Name;
+    void* Handle; // iconv_t
+    bool AsciiCompatible = false;
+};
+
+} // namespace vexlin::content
