@@ -1,6 +1,7 @@
 // Arbitrary bytes as a database: everything the model does with a file, with the streamed
 // dump and the line-by-line dump checked against each other.
 #include "DatabaseImage.h"
+#include "Escape.h"
 #include "HeaderReport.h"
 #include "HexDump.h"
 #include "Modes.h"
@@ -122,8 +123,23 @@ __attribute__((no_sanitize("coverage"))) void CheckNavigation(std::uint16_t coun
 // The structure, the check and every output of vexlin-dump's inspection modes. Under
 // AddressSanitizer the image past the end of the file (as far as an entry list can reach) is
 // poisoned meanwhile: none of them may read a byte the file does not hold.
+// What one of vexlin-dump's outputs writes, caught in memory.
+template <typename Print>
+std::string Written(Print print) {
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* memory = open_memstream(&text, &length);
+    {
+        dump::StreamTarget out(memory);
+        print(out);
+    }
+    std::fclose(memory);
+    std::string result(text, length);
+    std::free(text);
+    return result;
+}
+
 void CheckStructure(const DatabaseImage& image, std::size_t size) {
-    static std::FILE* devNull = std::fopen("/dev/null", "w");
     constexpr std::size_t ListReach = 78 + 10 * 65535 + 16;
     const std::size_t from = std::max<std::size_t>(size, sizeof(DatabaseHeader));
     auto* poisoned = const_cast<std::uint8_t*>(ImageBytes(image)) + from;
@@ -134,15 +150,24 @@ void CheckStructure(const DatabaseImage& image, std::size_t size) {
     // the input can hold (a 4 KB input holds about 500 entries), which keeps each run short.
     const bool writeAll = RecordCount(image) <= size / 8 + 1;
     std::string json;
+    std::string text;
+    std::string summary;
     if (writeAll) {
         json = dump::JsonObject("fuzz.pdb", image, s);
-        dump::StreamTarget out(devNull);
-        dump::PrintInfo(out, image, s);
-        dump::PrintList(out, s);
-        dump::PrintCheck(out, s);
-        dump::PrintSummaryRow(out, "fuzz.pdb", image, s);
+        text = Written([&](dump::StreamTarget& out) {
+            dump::PrintInfo(out, image, s);
+            dump::PrintList(out, s);
+            dump::PrintCheck(out, s);
+        });
+        summary = Written([&](dump::StreamTarget& out) { dump::PrintSummaryRow(out, "fuzz.pdb", image, s); });
     }
     VEXLIN_UNPOISON(poisoned, poisonedSize);
+    // No control character from the file reaches an inspection output: only the line ends
+    // (and the summary's field separators) are the outputs' own.
+    if (dump::HasControl(json) || dump::HasControl(text, "\n") || dump::HasControl(summary, "\n\t") ||
+        std::count(summary.begin(), summary.end(), '\t') != (writeAll ? 10 : 0)) {
+        std::abort();
+    }
 
     if (s.Errors + s.Warnings + s.Notes != s.Findings.size() ||
         s.Records.size() + s.Resources.size() != RecordCount(image)) {

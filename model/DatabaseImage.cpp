@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <new>
 #include <system_error>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -121,50 +123,53 @@ enum class Oversize { Refuse, Prefix };
 
 // Reads the named file into image with one read. Bytes from dirtyEnd on are known to be zero
 // already; the ones between the file's end and dirtyEnd are zeroed. Returns the true size.
+// The file is opened without blocking and what was opened is checked: a path swapped for a
+// FIFO or a device between any look and the open is refused, never waited on.
 std::uint64_t LoadInto(DatabaseImage& image, const std::string& fileName, std::size_t dirtyEnd,
                        Oversize oversize) {
-    namespace fs = std::filesystem;
-    // Look before opening: opening a FIFO or a device for reading may block or never end.
-    std::error_code ec;
-    const fs::file_status status = fs::status(fileName, ec);
-    if (ec) {
-        throw LoadError(fileName, ec.message());
-    }
-    if (fs::is_directory(status)) {
-        throw LoadError(fileName, "is a directory");
-    }
-    if (!fs::is_regular_file(status)) {
-        throw LoadError(fileName, "not a regular file");
-    }
-
-    errno = 0;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         throw LoadError(fileName, SystemReason(errno, "cannot open"));
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff trueSize = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (trueSize < 0 || !in) {
-        throw LoadError(fileName, "cannot determine the file size");
+    struct Closer {
+        int Fd;
+        ~Closer() { ::close(Fd); }
+    } closer{fd};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        throw LoadError(fileName, SystemReason(errno, "cannot determine the file size"));
     }
-    if (trueSize > ImageCapacity && oversize == Oversize::Refuse) {
-        throw LoadError(fileName, TooLarge(static_cast<std::uintmax_t>(trueSize)));
+    if (S_ISDIR(status.st_mode)) {
+        throw LoadError(fileName, "is a directory");
     }
-    const std::streamoff size = std::min<std::streamoff>(trueSize, ImageCapacity);
+    if (!S_ISREG(status.st_mode)) {
+        throw LoadError(fileName, "not a regular file");
+    }
+    const auto trueSize = static_cast<std::uint64_t>(status.st_size);
+    if (trueSize > static_cast<std::uint64_t>(ImageCapacity) && oversize == Oversize::Refuse) {
+        throw LoadError(fileName, TooLarge(trueSize));
+    }
+    const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(trueSize, ImageCapacity));
 
     auto* bytes = reinterpret_cast<char*>(&image);
-    const auto used = static_cast<std::size_t>(size);
-    ZeroTail(bytes, used, dirtyEnd);
-    in.read(bytes, size);
-    if (in.gcount() != size) {
-        const auto got = in.gcount();
-        std::memset(bytes, 0, used);
-        throw LoadError(fileName, "short read: got " + std::to_string(got) + " of " +
-                                      std::to_string(size) + " bytes");
+    ZeroTail(bytes, size, dirtyEnd);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, bytes + got, size - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const int error = n < 0 ? errno : 0;
+            std::memset(bytes, 0, size);
+            throw LoadError(fileName, error != 0 ? SystemReason(error, "read error")
+                                                 : "short read: got " + std::to_string(got) +
+                                                       " of " + std::to_string(size) + " bytes");
+        }
+        got += static_cast<std::size_t>(n);
     }
     FinishLoad(image, static_cast<std::int32_t>(size));
-    return static_cast<std::uint64_t>(trueSize);
+    return trueSize;
 }
 
 } // namespace
@@ -238,7 +243,8 @@ const DatabaseImage& ImageReader::LoadStructure(const std::string& fileName) {
     return *Image;
 }
 
-const DatabaseImage& ImageReader::LoadStream(std::FILE* in, const std::string& name) {
+const DatabaseImage& ImageReader::LoadStream(std::FILE* in, const std::string& name,
+                                             bool prefix) {
     auto* bytes = reinterpret_cast<std::uint8_t*>(Image.get());
     const std::size_t dirty = std::exchange(Dirty, ImageCapacity);
     std::size_t size = 0;
@@ -252,13 +258,27 @@ const DatabaseImage& ImageReader::LoadStream(std::FILE* in, const std::string& n
     if (std::ferror(in)) {
         throw LoadError(name, SystemReason(errno, "read error"));
     }
+    std::uint64_t trueSize = size;
     if (size == static_cast<std::size_t>(ImageCapacity) && std::fgetc(in) != EOF) {
-        throw LoadError(name, "more than " + std::to_string(ImageCapacity) +
-                                  " bytes, larger than the limit");
+        if (!prefix) {
+            ZeroTail(bytes, 0, ImageCapacity);
+            Dirty = 0;
+            throw LoadError(name, "more than " + std::to_string(ImageCapacity) +
+                                      " bytes, larger than the limit");
+        }
+        // The rest is counted, not kept.
+        char discard[1 << 16];
+        trueSize += 1;
+        while (const std::size_t got = std::fread(discard, 1, sizeof discard, in)) {
+            trueSize += got;
+        }
+        if (std::ferror(in)) {
+            throw LoadError(name, SystemReason(errno, "read error"));
+        }
     }
     ZeroTail(bytes, size, dirty);
     FinishLoad(*Image, static_cast<std::int32_t>(size));
-    Loaded(size);
+    Loaded(trueSize);
     return *Image;
 }
 

@@ -115,8 +115,9 @@ class ImageReader {
     // Enough for the structure: files larger than the image give their first ImageCapacity
     // bytes (the header and the entry list always lie within them); TrueSize() tells the rest.
     const DatabaseImage& LoadStructure(const std::string& fileName);
-    // A stream (a pipe) read to its end; refused beyond ImageCapacity bytes.
-    const DatabaseImage& LoadStream(std::FILE* in, const std::string& name);
+    // A stream (a pipe) read to its end; beyond ImageCapacity bytes refused, or with prefix
+    // only the first ImageCapacity bytes kept and the rest counted (as LoadStructure).
+    const DatabaseImage& LoadStream(std::FILE* in, const std::string& name, bool prefix = false);
 
     [[nodiscard]] const DatabaseImage& image() const noexcept { return *Image; }
     // The size of the file last loaded, also when only part of it is in the image.

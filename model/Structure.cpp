@@ -54,30 +54,20 @@ std::string Hex(std::uint64_t value) {
     return text;
 }
 
-// An offset as the file states it: hex of its 32 bits, with the signed value when negative.
-std::string OffsetText(std::int32_t offset) {
-    std::string text = Hex(static_cast<std::uint32_t>(offset));
-    if (offset < 0) {
-        text += " (" + std::to_string(offset) + ")";
-    }
-    return text;
+std::string OffsetText(std::uint32_t offset) {
+    return Hex(offset);
 }
 
-// The size as the record view computes it: 32-bit wrapping arithmetic while the file fits
-// the image, exact beyond.
-std::int64_t SizeBetween(std::int64_t start, std::int64_t end, bool wrap32) noexcept {
-    if (wrap32) {
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(end) -
-                                         static_cast<std::uint32_t>(start));
-    }
-    return end - start;
+// From an unsigned offset to the next (or to the end of the file), exactly.
+std::int64_t SizeBetween(std::uint64_t start, std::uint64_t end) noexcept {
+    return static_cast<std::int64_t>(end) - static_cast<std::int64_t>(start);
 }
 
 class Checker {
   public:
     Checker(const DatabaseImage& image, std::uint64_t fileSize, std::string_view fileName)
         : Image(image), Bytes(ImageBytes(image)), FileEnd(fileSize),
-          Wrap32(fileSize <= static_cast<std::uint64_t>(ImageCapacity)), FileName(fileName) {}
+          Whole(fileSize <= static_cast<std::uint64_t>(ImageCapacity)), FileName(fileName) {}
 
     Structure Run() {
         S.FileSize = FileEnd;
@@ -107,7 +97,7 @@ class Checker {
         return RecordListOffset + S.EntryWidth * static_cast<std::uint32_t>(i);
     }
     [[nodiscard]] bool InFile(std::size_t i) const noexcept { return At(i) + S.EntryWidth <= FileEnd; }
-    [[nodiscard]] std::int32_t OffsetOf(std::size_t i) const noexcept {
+    [[nodiscard]] std::uint32_t OffsetOf(std::size_t i) const noexcept {
         return S.Kind == DatabaseKind::Resource ? S.Resources[i].Offset : S.Records[i].Offset;
     }
     [[nodiscard]] std::int64_t SizeOf(std::size_t i) const noexcept {
@@ -124,12 +114,12 @@ class Checker {
 
     // "lies inside the header and the entry list ..." or "lies past the end ...", or nothing.
     [[nodiscard]] std::optional<std::pair<std::string_view, std::string>> Misplaced(
-        std::int32_t offset, std::string_view inHeader, std::string_view pastEnd) const {
-        if (offset < 0 || static_cast<std::uint32_t>(offset) < S.ListEnd) {
+        std::uint32_t offset, std::string_view inHeader, std::string_view pastEnd) const {
+        if (offset < S.ListEnd) {
             return std::pair{inHeader, " lies inside the header and the entry list, which end at " +
                                            Hex(S.ListEnd)};
         }
-        if (static_cast<std::uint64_t>(offset) > FileEnd) {
+        if (offset > FileEnd) {
             return std::pair{pastEnd, " lies past the end of the file at " + Hex(FileEnd)};
         }
         return std::nullopt;
@@ -217,37 +207,52 @@ class Checker {
                 r.EntryOffset = At(i);
                 std::memcpy(r.Type, entry.data(), 4);
                 r.ID = static_cast<std::uint16_t>(entry[4] << 8 | entry[5]);
-                r.Offset = static_cast<std::int32_t>(BE32(entry.data() + 6));
+                r.Offset = BE32(entry.data() + 6);
                 S.Resources.push_back(r);
             } else {
-                S.Records.push_back({At(i), static_cast<std::int32_t>(BE32(entry.data())), 0,
+                S.Records.push_back({At(i), BE32(entry.data()), 0,
                                      entry[4], BE32(entry.data() + 4) & 0xFFFFFF});
             }
         }
         for (std::uint32_t i = 0; i < count; ++i) {
-            const std::int64_t end = i + 1 < count ? std::int64_t{OffsetOf(i + 1)}
-                                                   : static_cast<std::int64_t>(FileEnd);
-            const std::int64_t size = SizeBetween(OffsetOf(i), end, Wrap32);
+            const std::uint64_t end = i + 1 < count ? OffsetOf(i + 1) : FileEnd;
+            const std::int64_t size = SizeBetween(OffsetOf(i), end);
             (resources ? S.Resources[i].Size : S.Records[i].Size) = size;
         }
     }
 
-    // The info areas' sizes, derived as loading derives them but to the true end of the file.
+    // The info areas' sizes: as the header report derives them (while the file fits the image,
+    // exactly its values; beyond, its arithmetic to the true end of the file), and from the
+    // unsigned offsets and the entry list as read here.
     void DeriveAreaSizes() {
         const DatabaseHeader& h = Image.Header;
-        const std::int64_t end = Count() != 0 ? std::int64_t{OffsetOf(0)} : static_cast<std::int64_t>(FileEnd);
-        if (h.SortInfoArea != 0) {
-            S.SortInfoSize = SizeBetween(h.SortInfoArea, end, Wrap32);
+        if (Whole) {
+            S.AppInfoSize = Image.AppInfoSize;
+            S.SortInfoSize = Image.SortInfoSize;
+        } else {
+            const std::int64_t first = Image.Header.NumberOfRecords != 0
+                                           ? std::int64_t{Image.FirstRecordOffset}
+                                           : static_cast<std::int64_t>(FileEnd);
+            S.SortInfoSize = h.SortInfoArea != 0 ? first - h.SortInfoArea : 0;
+            S.AppInfoSize = h.AppInfoArea != 0
+                                ? (h.SortInfoArea != 0 ? std::int64_t{h.SortInfoArea} : first) - h.AppInfoArea
+                                : 0;
         }
-        if (h.AppInfoArea != 0) {
-            S.AppInfoSize = SizeBetween(h.AppInfoArea, h.SortInfoArea != 0 ? h.SortInfoArea : end, Wrap32);
+        const auto app = static_cast<std::uint32_t>(h.AppInfoArea);
+        const auto sort = static_cast<std::uint32_t>(h.SortInfoArea);
+        const std::uint64_t end = Count() != 0 ? OffsetOf(0) : FileEnd;
+        if (sort != 0) {
+            S.SortInfoLength = SizeBetween(sort, end);
+        }
+        if (app != 0) {
+            S.AppInfoLength = SizeBetween(app, sort != 0 ? sort : end);
         }
     }
 
     void CheckEntries() {
         const std::size_t count = CountInFile();
         for (std::size_t i = 0; i < count; ++i) {
-            const std::int32_t offset = OffsetOf(i);
+            const std::uint32_t offset = OffsetOf(i);
             if (const auto problem = Misplaced(offset, "record-in-header", "record-past-end")) {
                 Add(At(i), Severity::Error, problem->first,
                     Label(i) + ": data offset " + OffsetText(offset) + problem->second);
@@ -293,7 +298,7 @@ class Checker {
             if (S.Kind == DatabaseKind::Resource) {
                 const ResourceInfo& r = S.Resources[later];
                 Add(At(later), Severity::Warning, "duplicate-resource",
-                    Label(later) + " has type '" + std::string(r.Type, 4) + "' and ID " +
+                    Label(later) + " has type '" + CodeText(r.Type) + "' and ID " +
                         std::to_string(r.ID) + ", as " + Label(earlier) + " has");
             } else {
                 char id[8];
@@ -304,7 +309,7 @@ class Checker {
         }
     }
 
-    void CheckArea(std::int32_t offset, std::uint32_t field, const char* name) {
+    void CheckArea(std::uint32_t offset, std::uint32_t field, const char* name) {
         if (offset == 0) {
             return;
         }
@@ -316,19 +321,21 @@ class Checker {
 
     void CheckAreas() {
         const DatabaseHeader& h = Image.Header;
-        CheckArea(h.AppInfoArea, offsetof(DatabaseHeader, AppInfoArea), "app info");
-        CheckArea(h.SortInfoArea, offsetof(DatabaseHeader, SortInfoArea), "sort info");
+        const auto app = static_cast<std::uint32_t>(h.AppInfoArea);
+        const auto sort = static_cast<std::uint32_t>(h.SortInfoArea);
+        CheckArea(app, offsetof(DatabaseHeader, AppInfoArea), "app info");
+        CheckArea(sort, offsetof(DatabaseHeader, SortInfoArea), "sort info");
         struct Start {
-            std::int32_t Offset;
+            std::uint32_t Offset;
             std::uint32_t Field;
             const char* Name;
         };
         std::vector<Start> starts;
-        if (h.AppInfoArea != 0) {
-            starts.push_back({h.AppInfoArea, offsetof(DatabaseHeader, AppInfoArea), "the app info area"});
+        if (app != 0) {
+            starts.push_back({app, offsetof(DatabaseHeader, AppInfoArea), "the app info area"});
         }
-        if (h.SortInfoArea != 0) {
-            starts.push_back({h.SortInfoArea, offsetof(DatabaseHeader, SortInfoArea), "the sort info area"});
+        if (sort != 0) {
+            starts.push_back({sort, offsetof(DatabaseHeader, SortInfoArea), "the sort info area"});
         }
         if (Count() != 0 && InFile(0)) {
             starts.push_back({OffsetOf(0), RecordListOffset, "the first record"});
@@ -348,19 +355,14 @@ class Checker {
     // Bytes after the entry list (and its customary 2-byte pad) that no area or record covers.
     void CheckGaps() {
         std::vector<std::pair<std::uint64_t, std::uint64_t>> covered;
-        const auto cover = [&](std::int64_t start, std::int64_t size) {
-            if (start > 0 && size > 0) {
-                const auto from = static_cast<std::uint64_t>(start);
+        const auto cover = [&](std::uint64_t from, std::int64_t size) {
+            if (from > 0 && size > 0) {
                 covered.emplace_back(from, std::min(FileEnd, from + static_cast<std::uint64_t>(size)));
             }
         };
         const DatabaseHeader& h = Image.Header;
-        if (h.AppInfoArea != 0) {
-            cover(h.AppInfoArea, S.AppInfoSize);
-        }
-        if (h.SortInfoArea != 0) {
-            cover(h.SortInfoArea, S.SortInfoSize);
-        }
+        cover(static_cast<std::uint32_t>(h.AppInfoArea), S.AppInfoLength);
+        cover(static_cast<std::uint32_t>(h.SortInfoArea), S.SortInfoLength);
         for (std::size_t i = 0; i < Count(); ++i) {
             cover(OffsetOf(i), SizeOf(i));
         }
@@ -397,7 +399,7 @@ class Checker {
     const DatabaseImage& Image;
     const std::uint8_t* Bytes;
     std::uint64_t FileEnd;
-    bool Wrap32;
+    bool Whole; // the image holds the whole file
     std::string_view FileName;
     std::string Word;
     Structure S;
@@ -431,6 +433,23 @@ DecodedDate DecodeDate(std::int32_t raw) noexcept {
         return {DateEpoch::PalmOS1904, std::int64_t{value} - PalmEpochOffset};
     }
     return {DateEpoch::Unix1970, std::int64_t{value}};
+}
+
+std::string CodeText(const char (&code)[4]) {
+    std::string text;
+    for (const char c : code) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\\') {
+            text += "\\\\";
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            text += c;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
+        }
+    }
+    return text;
 }
 
 std::string_view EpochName(DateEpoch epoch) noexcept {

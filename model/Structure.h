@@ -41,12 +41,19 @@ struct DecodedDate {
 };
 
 [[nodiscard]] DecodedDate DecodeDate(std::int32_t raw) noexcept;
+
+// A four-byte code (a resource type, a database type or creator) as text: all four bytes,
+// printable ASCII as it stands, a backslash as "\\", any other byte as "\xHH".
+[[nodiscard]] std::string CodeText(const char (&code)[4]);
 [[nodiscard]] std::string_view EpochName(DateEpoch epoch) noexcept; // "never", "1904", "1970"
 
+// Entry offsets are unsigned 32-bit, as the format defines them; a size is the exact
+// difference to the next entry's offset (the last one's to the end of the file), negative
+// when the entries are out of order.
 struct RecordInfo {
     std::uint32_t EntryOffset = 0; // where the entry lies in the file
-    std::int32_t Offset = 0;       // of the record's data
-    std::int64_t Size = 0;         // to the next entry's data, the last one to the end of the file
+    std::uint32_t Offset = 0;      // of the record's data
+    std::int64_t Size = 0;
     std::uint8_t Attributes = 0;
     std::uint32_t UniqueID = 0; // 24 bits
     [[nodiscard]] std::uint8_t Category() const noexcept { return Attributes & 0x0F; }
@@ -56,7 +63,7 @@ struct ResourceInfo {
     std::uint32_t EntryOffset = 0;
     char Type[4] = {};
     std::uint16_t ID = 0;
-    std::int32_t Offset = 0;
+    std::uint32_t Offset = 0;
     std::int64_t Size = 0;
 };
 
@@ -75,10 +82,15 @@ struct Structure {
     DatabaseKind Kind = DatabaseKind::Record;
     std::uint32_t EntryWidth = RecordEntryWidth;
     std::uint32_t ListEnd = 0; // first byte after the entry list
-    // The info areas' sizes as the header report derives them, measured to the true end of
-    // the file when it is larger than the image.
+    // The info areas' sizes as the header report derives them (its signed arithmetic, and the
+    // first 8-byte record entry even in a resource database), measured to the true end of the
+    // file when it is larger than the image.
     std::int64_t AppInfoSize = 0;
     std::int64_t SortInfoSize = 0;
+    // The same sizes from the unsigned offsets and the entry list as this structure reads it:
+    // to the next area, else to the first entry's data, else to the end of the file.
+    std::int64_t AppInfoLength = 0;
+    std::int64_t SortInfoLength = 0;
     std::vector<RecordInfo> Records;     // a record database
     std::vector<ResourceInfo> Resources; // a resource database
     std::vector<Finding> Findings;       // in file order

@@ -61,6 +61,17 @@ DumpRun Dump(const std::vector<std::string>& args) {
     return r;
 }
 
+// Runs a shell command line; standard output and error together, and the exit status.
+DumpRun Shell(const std::string& command) {
+    DumpRun r;
+    const auto out = std::filesystem::temp_directory_path() / ("vexlin-sh-" + std::to_string(::getpid()));
+    const int status = std::system((command + " >" + Quote(out.string()) + " 2>&1").c_str());
+    r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.Out = Slurp(out);
+    std::filesystem::remove(out);
+    return r;
+}
+
 Bytes Small() {
     PdbBuilder b;
     b.Name = "Small";
@@ -179,9 +190,9 @@ TEST(VexlinDump, UsageErrorsExitTwo) {
              {"--records", "--record", "1", file.path()},
              {"--record", "x", file.path()},
              {"--record", file.path()},
-             {"--record", "0", file.path()},
-             {"--record", "4", file.path()},
-             {"--record", "-1", file.path()}}) {
+             {"--check=0", file.path()},
+             {"--raw=0", "--app-info", file.path()},
+             {"--check", "-", "-"}}) {
         const DumpRun r = Dump(args);
         EXPECT_EQ(r.Exit, 2) << testing::PrintToString(args);
         EXPECT_EQ(r.Out, "");
@@ -250,8 +261,8 @@ TEST(VexlinDump, InfoListAndCheck) {
     EXPECT_EQ(info.rfind("[Info]\n Name:                 Small\n", 0), 0u) << info;
     for (const char* line : {" Kind:                 record database\n",
                              " Attributes:           0x8008 backup, open\n",
-                             " Created:              2040-02-06 06:28:15 UTC (-1: seconds since "
-                             "1904-01-01, Palm OS)\n",
+                             " Created:              2040-02-06 06:28:15 UTC (4294967295: seconds "
+                             "since 1904-01-01, Palm OS)\n",
                              " Modified:             never (0)\n",
                              " App info:             at 0x0068, 20 bytes\n",
                              " Sort info:            none\n"}) {
@@ -330,32 +341,32 @@ TEST(VexlinDump, ManyFilesOneUnreadable) {
     const DumpRun summary = Dump({"--summary", file.path(), "/nonexistent.pdb"});
     EXPECT_EQ(summary.Exit, 1);
     EXPECT_EQ(summary.Out,
-              "file\tname\ttype\tcreator\tkind\trecords\tsize\tmodified\terrors\twarnings\n" +
-                  file.path() + "\tSmall\tDATA\tVx\xC2\x81n\trecord\t3\t136\tnever\t0\t0\n");
+              "file\tname\ttype\tcreator\tkind\trecords\tsize\tmodified\terrors\twarnings\terror\n" +
+                  file.path() + "\tSmall\tDATA\tVx\\u0081n\trecord\t3\t136\tnever\t0\t0\t\n" +
+                  "/nonexistent.pdb\t\t\t\t\t\t\t\t\t\tNo such file or directory\n");
+    const DumpRun json = Dump({"--json", "/nonexistent.pdb", file.path()});
+    EXPECT_EQ(json.Exit, 1);
+    EXPECT_EQ(json.Out.substr(0, json.Out.find('\n')),
+              R"({"File":"/nonexistent.pdb","Error":"No such file or directory"})");
+    EXPECT_EQ(std::count(json.Out.begin(), json.Out.end(), '\n'), 2);
 }
 
 // Standard input, --raw, and a file larger than the image.
 TEST(VexlinDump, PipesRawBytesAndLargeFiles) {
     const Bytes b = Small();
     TempFile file(b);
-    const auto run = [](const std::string& command) {
-        DumpRun r;
-        const auto out = std::filesystem::temp_directory_path() / ("vexlin-pipe-" + std::to_string(::getpid()));
-        const int status = std::system((command + " >" + Quote(out.string()) + " 2>/dev/null").c_str());
-        r.Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.Out = Slurp(out);
-        std::filesystem::remove(out);
-        return r;
-    };
     const std::string dump = Quote(VEXLIN_DUMP);
-    EXPECT_EQ(run("cat " + Quote(file.path()) + " | " + dump + " --header -").Out,
+    EXPECT_EQ(Shell("cat " + Quote(file.path()) + " | " + dump + " --header -").Out,
               Dump({"--header", file.path()}).Out);
     const DumpRun raw = Dump({"--raw", "--record", "1", file.path()});
     EXPECT_EQ(raw.Exit, 0);
     EXPECT_EQ(raw.Out, "rec|0%s\n");
     EXPECT_EQ(Dump({"--raw", "--app-info", file.path()}).Out, "ABCDEFGHIJKLMNOPQRST");
-    const DumpRun tooBig = run("head -c 5242959 /dev/zero | " + dump + " --check -");
-    EXPECT_EQ(tooBig.Exit, 1);
+    // Beyond the image, standard input is read for its structure as a path is; a dump refuses it.
+    const DumpRun tooBig = Shell("head -c 5242999 /dev/zero | " + dump + " --info -");
+    EXPECT_EQ(tooBig.Exit, 0);
+    EXPECT_NE(tooBig.Out.find(" File size:            5242999 bytes\n"), std::string::npos);
+    EXPECT_EQ(Shell("head -c 5242999 /dev/zero | " + dump + " --header -").Exit, 1);
 
     Bytes large = b;
     large.resize(6u << 20, 0x55); // 6 MB: the last record runs to the true end
@@ -377,4 +388,183 @@ TEST(VexlinDump, RawRefusesATerminal) {
                                 " /dev/null </dev/null >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+}
+
+// Hostile and awkward input: the inspection modes read offsets unsigned, account for every
+// FILE, and never let a control character from a file reach the output.
+namespace {
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+TEST(VexlinDumpHostile, OffsetsAreUnsigned) {
+    // Records at 0x200 and 0x90000000, both inside a sparse 3 GiB file and in order.
+    Bytes b = PdbBuilder{}.Record(Text("a")).Record(Text("b")).Build();
+    PutBE32(b, 78, 0x200);
+    PutBE32(b, 86, 0x90000000);
+    TempFile file(b);
+    std::filesystem::resize_file(file.path(), 3ull << 30);
+    const DumpRun r = Dump({"--json", "--check", file.path()});
+    EXPECT_EQ(r.Exit, 0) << r.Out;
+    const auto o = nlohmann::json::parse(r.Out);
+    EXPECT_EQ(o["Records"][1]["Offset"], 0x90000000u);
+    EXPECT_EQ(o["Records"][0]["Size"], 0x90000000ll - 0x200);
+    EXPECT_EQ(o["Records"][1]["Size"], (3ll << 30) - 0x90000000ll);
+    ASSERT_EQ(o["Findings"].size(), 1u) << r.Out; // only the bytes before 0x200, not the file
+    EXPECT_EQ(o["Findings"][0]["Message"].get<std::string>().rfind("416 bytes from 0x0060", 0), 0u);
+
+    // In a small file the same offsets lie past its end, not inside its header.
+    Bytes small = PdbBuilder{}.Record(Text("a")).Build();
+    PutBE32(small, 78, 0x80000010);
+    PutBE32(small, 56, 0xF0000000); // sort info
+    TempFile smallFile(small);
+    const DumpRun check = Dump({"--check", smallFile.path()});
+    EXPECT_EQ(Count(check.Out, "record-past-end"), 1u) << check.Out;
+    EXPECT_EQ(Count(check.Out, "area-past-end"), 1u) << check.Out;
+    EXPECT_EQ(Count(check.Out, "in-header"), 0u) << check.Out;
+}
+
+TEST(VexlinDumpHostile, AreaSizesAndResourceTypes) {
+    // A 79-byte resource database whose app info lies past its end: "AppInfoSize" is the
+    // header report's, "AppInfoLength" the inspection's own.
+    Bytes b = PdbBuilder{}.Build();
+    PutBE16(b, 32, 0x0001);
+    PutBE16(b, 76, 1);
+    PutBE32(b, 52, 91);
+    b.resize(79);
+    TempFile tiny(b);
+    const std::string report = Dump({"--header", tiny.path()}).Out;
+    const auto o = nlohmann::json::parse(Dump({"--json", tiny.path()}).Out);
+    EXPECT_NE(report.find("AppInfoArea:        91(Size=" + o["AppInfoSize"].dump() + ")\n"),
+              std::string::npos) << report;
+    EXPECT_EQ(o["AppInfoLength"], -91);
+
+    // Types that differ after a zero byte stay distinct, all four bytes shown, escaped.
+    Bytes r = PdbBuilder{}.Build();
+    PutBE16(r, 32, 0x0001);
+    PutBE16(r, 76, 3);
+    r.resize(0x70 + 4, 'x');
+    const Bytes entries = {0xFF, 0, 'A', 'B', 0, 1, 0, 0, 0, 0x70, 0xFF, 0, 'C', 'D', 0, 1,
+                           0, 0, 0, 0x70, 0xFF, 0, 'C', 'D', 0, 1, 0, 0, 0, 0x70};
+    std::copy(entries.begin(), entries.end(), r.begin() + 78);
+    TempFile resources(r);
+    const DumpRun list = Dump({"--list", "--check", resources.path()});
+    EXPECT_NE(list.Out.find("     1 \\xff\\x00AB        1     0070"), std::string::npos) << list.Out;
+    EXPECT_NE(list.Out.find("     2 \\xff\\x00CD        1"), std::string::npos) << list.Out;
+    EXPECT_NE(list.Out.find("resource 3 has type '\\xff\\x00CD' and ID 1, as resource 2 has"),
+              std::string::npos) << list.Out;
+    EXPECT_EQ(nlohmann::json::parse(Dump({"--json", resources.path()}).Out)["Resources"][0]["Type"],
+              "\\xff\\x00AB");
+}
+
+TEST(VexlinDumpHostile, NoControlCharacterFromAFileReachesTheOutput) {
+    PdbBuilder builder;
+    builder.Name = "Evil\n[Check]\n0000 error \x1b[2J\x0b\x0c\x9d";
+    builder.Record(Text("a"));
+    const Bytes b = builder.Build();
+    TempFile file(b);
+    const DumpRun r = Dump({"--info", "--check", file.path()});
+    EXPECT_EQ(Count(r.Out, "[Check]"), 2u); // the section's and the escaped name's
+    EXPECT_EQ(Count(r.Out, "\n[Check]\n"), 1u);
+    EXPECT_NE(r.Out.find(" Name:                 Evil\\n[Check]\\n0000 error \\x1b[2J\\x0b\\x0c\\u009d\n"),
+              std::string::npos) << r.Out;
+    const std::string summary = Dump({"--summary", file.path()}).Out;
+    const std::string json = Dump({"--json", file.path()}).Out;
+    for (const std::string& text : {r.Out, summary, json}) {
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            EXPECT_TRUE(byte >= 0x20 ? byte != 0x7F : c == '\n' || c == '\t') << int{byte};
+        }
+        EXPECT_EQ(text.find("\xC2\x9D"), std::string::npos); // U+009D, a C1 control
+    }
+    EXPECT_EQ(nlohmann::json::parse(json)["Name"], "Evil\n[Check]\n0000 error \x1b[2J\x0b\x0c\xC2\x9D");
+    // The header report is written as it stands to a pipe, escaped on a terminal.
+    EXPECT_NE(Dump({"--header", file.path()}).Out.find("Evil\n[Check]\n0000 error \x1b[2J"),
+              std::string::npos);
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "no script(1) to give vexlin-dump a terminal";
+    }
+    const DumpRun terminal = Shell("script -qec " + Quote(Quote(VEXLIN_DUMP) + " --header " + Quote(file.path())) +
+                                   " /dev/null </dev/null");
+    EXPECT_NE(terminal.Out.find("Evil\\n[Check]\\n0000 error \\x1b[2J"), std::string::npos) << terminal.Out;
+    EXPECT_EQ(terminal.Out.find('\x1b'), std::string::npos);
+    // Standard input that is a terminal is refused, not waited on.
+    const DumpRun input = Shell("script -qec " + Quote(Quote(VEXLIN_DUMP) + " --info -; echo status=$?") +
+                                " /dev/null </dev/null");
+    EXPECT_NE(input.Out.find("standard input, which is a terminal"), std::string::npos) << input.Out;
+    EXPECT_NE(input.Out.find("status=2"), std::string::npos) << input.Out;
+}
+
+TEST(VexlinDumpHostile, EveryFileAccountedForWithAClearMessage) {
+    TempFile file(Small());
+    // Non-UTF-8 names stay distinct and recoverable in JSON.
+    const auto dir = std::filesystem::temp_directory_path() / ("vexlin-names-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::vector<std::string> names;
+    for (const char* name : {"x\xff.pdb", "x\xfe.pdb", "x\xef\xbf\xbd.pdb"}) {
+        names.push_back((dir / name).string());
+        std::filesystem::copy_file(file.path(), names.back());
+    }
+    std::istringstream lines(Dump({"--json", names[0], names[1], names[2]}).Out);
+    std::vector<nlohmann::json> objects;
+    for (std::string line; std::getline(lines, line);) {
+        objects.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(objects[0]["FileEscaped"], (dir / "x\\xff.pdb").string());
+    EXPECT_EQ(objects[1]["FileEscaped"], (dir / "x\\xfe.pdb").string());
+    EXPECT_FALSE(objects[2].contains("FileEscaped"));
+    EXPECT_EQ(objects[2]["File"], names[2]);
+    std::filesystem::remove_all(dir);
+
+    // A pipe named as a path gets a hint, an empty name its own message, a record that is not
+    // there or a missing area one line, exit 1; an empty record is no error.
+    const auto fifo = std::filesystem::temp_directory_path() / ("vexlin-fifo-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const DumpRun pipe = Dump({"--info", fifo.string()});
+    std::filesystem::remove(fifo);
+    EXPECT_EQ(pipe.Exit, 1);
+    EXPECT_NE(pipe.Err.find("give - to read a pipe"), std::string::npos) << pipe.Err;
+    EXPECT_EQ(Dump({"--info", ""}).Err, "vexlin-dump: '': no such file\n");
+    TempFile empty(PdbBuilder{}.Build());
+    const DumpRun none = Dump({"--record", "1", empty.path()});
+    EXPECT_EQ(none.Exit, 1);
+    EXPECT_EQ(none.Err, "vexlin-dump: " + empty.path() + ": record 1 asked for, but the database has no records\n");
+    const DumpRun noSort = Dump({"--raw", "--sort-info", file.path()});
+    EXPECT_EQ(noSort.Exit, 1);
+    EXPECT_EQ(noSort.Err, "vexlin-dump: " + file.path() + ": the database has no sort info area\n");
+    const DumpRun emptyRecord = Dump({"--raw", "--record", "2", file.path()});
+    EXPECT_EQ(emptyRecord.Exit, 0);
+    EXPECT_EQ(emptyRecord.Out, "");
+    Bytes past = Small();
+    PutBE32(past, 94, 0x1000); // record 3 past the end
+    TempFile pastFile(past);
+    EXPECT_EQ(Dump({"--raw", "--record", "3", pastFile.path()}).Exit, 1);
+
+    // A write error is named, and ends the run.
+    const DumpRun full = Shell("{ " + Quote(VEXLIN_DUMP) + " --header " + Quote(file.path()) + " >/dev/full; }");
+    EXPECT_EQ(full.Exit, 1);
+    EXPECT_EQ(full.Out, "vexlin-dump: error writing standard output: No space left on device\n");
+}
+
+// A path swapped for a FIFO between any look at it and the open is refused, not waited on:
+// the file is opened without blocking and what was opened is checked.
+TEST(VexlinDumpHostile, PathSwappedForAFifoBeforeTheOpen) {
+    TempFile file(Small());
+    const auto fifo = std::filesystem::temp_directory_path() / ("vexlin-swap-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const DumpRun r = Shell("VEXLIN_SWAP_PATH=" + Quote(file.path()) + " VEXLIN_SWAP_WITH=" +
+                            Quote(fifo.string()) + " LD_PRELOAD=" + Quote(VEXLIN_SWAP_ON_OPEN) +
+                            " ASAN_OPTIONS=verify_asan_link_order=0 timeout 20 " +
+                            Quote(VEXLIN_DUMP) + " --info " + Quote(file.path()));
+    std::filesystem::remove(fifo);
+    EXPECT_EQ(r.Exit, 1) << r.Out;
+    EXPECT_NE(r.Out.find("not a regular file"), std::string::npos) << r.Out;
 }

@@ -1,6 +1,9 @@
 // --json: one object per file, written with nlohmann::json.
+#include "Escape.h"
 #include "HeaderReport.h"
 #include "Modes.h"
+
+#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
@@ -29,6 +32,71 @@ std::string Dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+// The length of the well-formed UTF-8 sequence at text[i], or 0.
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) noexcept {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = at(i);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size() || at(i + 1) < low || at(i + 1) > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// "File", and for a name that is not UTF-8 also "FileEscaped": the name with each byte
+// outside a well-formed sequence as \xHH and each backslash doubled, so that distinct names
+// stay distinct and the bytes can be recovered.
+void PutFile(json& o, const std::string& file) {
+    o["File"] = file;
+    std::string escaped;
+    bool valid = true;
+    for (std::size_t i = 0; i < file.size();) {
+        if (const std::size_t length = Utf8SequenceAt(file, i)) {
+            if (file[i] == '\\') {
+                escaped += '\\';
+            }
+            escaped.append(file, i, length);
+            i += length;
+            continue;
+        }
+        char byte[5];
+        std::snprintf(byte, sizeof byte, "\\x%02x", static_cast<unsigned char>(file[i++]));
+        escaped += byte;
+        valid = false;
+    }
+    if (!valid) {
+        o["FileEscaped"] = escaped;
+    }
+}
+
+std::string Finished(std::string text) {
+    EscapeJsonControls(text);
+    return text;
+}
+
 // Appends ,"key":[...] with each item filled into element and serialised.
 template <typename Items, typename Fill>
 void AppendArray(std::string& text, const char* key, json& element, const Items& items, Fill fill) {
@@ -51,7 +119,7 @@ void AppendArray(std::string& text, const char* key, json& element, const Items&
 std::string JsonObject(const std::string& file, const DatabaseImage& image, const Structure& s) {
     const DatabaseHeader& h = image.Header;
     json o;
-    o["File"] = file;
+    PutFile(o, file);
     o["Name"] = FieldUtf8(h.Name, sizeof h.Name);
     o["Attributes"] = AttributesHex(h.Attributes);
     o["Version"] = h.Version;
@@ -59,8 +127,8 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     o["ModificationDate"] = h.ModificationDate;
     o["LastBackupDate"] = h.LastBackupDate;
     o["ModificationNumber"] = h.ModificationNumber;
-    o["AppInfoArea"] = h.AppInfoArea;
-    o["SortInfoArea"] = h.SortInfoArea;
+    o["AppInfoArea"] = static_cast<std::uint32_t>(h.AppInfoArea);
+    o["SortInfoArea"] = static_cast<std::uint32_t>(h.SortInfoArea);
     o["DataBaseType"] = FieldUtf8(h.DataBaseType, sizeof h.DataBaseType);
     o["CreatorID"] = FieldUtf8(h.CreatorID, sizeof h.CreatorID);
     o["UniqueIDSeed"] = h.UniqueIDSeed;
@@ -69,6 +137,8 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     o["FileSize"] = s.FileSize;
     o["AppInfoSize"] = s.AppInfoSize;
     o["SortInfoSize"] = s.SortInfoSize;
+    o["AppInfoLength"] = s.AppInfoLength;
+    o["SortInfoLength"] = s.SortInfoLength;
     o["Kind"] = KindName(s.Kind);
     o["AttributeNames"] = Names(DatabaseAttributeNames(h.Attributes));
     o["Dates"] = {{"Creation", Date(h.CreationDate)},
@@ -82,7 +152,7 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
     if (s.Kind == DatabaseKind::Resource) {
         json element = {{"Type", ""}, {"ID", 0}, {"Offset", 0}, {"Size", 0}};
         AppendArray(text, "Resources", element, s.Resources, [](json& e, const ResourceInfo& r) {
-            e["Type"] = FieldUtf8(r.Type, 4);
+            e["Type"] = CodeText(r.Type);
             e["ID"] = r.ID;
             e["Offset"] = r.Offset;
             e["Size"] = r.Size;
@@ -117,7 +187,14 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
         e["Message"] = f.Message;
     });
     text += '}';
-    return text;
+    return Finished(std::move(text));
+}
+
+std::string JsonError(const std::string& file, const std::string& error) {
+    json o;
+    PutFile(o, file);
+    o["Error"] = error;
+    return Finished(Dump(o));
 }
 
 } // namespace vexlin::dump

@@ -18,7 +18,9 @@ struct DumpSections {
     bool Records = false;
     std::optional<std::int32_t> Record; // 0-based
 };
-void PrintHeaderSection(StreamTarget& out, const DatabaseImage& image);
+// On a terminal the header report's text has its control characters escaped; elsewhere it
+// is written as it stands.
+void PrintHeaderSection(StreamTarget& out, const DatabaseImage& image, bool terminal = false);
 void PrintAreaSections(StreamTarget& out, const DatabaseImage& image, const DumpSections& which);
 void PrintRecordsSection(StreamTarget& out, const DatabaseImage& image, const DumpSections& which);
 
@@ -26,12 +28,19 @@ void PrintInfo(StreamTarget& out, const DatabaseImage& image, const Structure& s
 void PrintList(StreamTarget& out, const Structure& structure);
 void PrintCheck(StreamTarget& out, const Structure& structure);
 
+// --summary: a row per FILE; the last column, "error", is empty but for a file that could not
+// be read, whose row has nothing else but its name.
 void PrintSummaryTitles(StreamTarget& out);
 void PrintSummaryRow(StreamTarget& out, const std::string& file, const DatabaseImage& image,
                      const Structure& structure);
+void PrintSummaryError(StreamTarget& out, const std::string& file, const std::string& error);
 
-// One JSON object on one line, without the line end; valid UTF-8 whatever the file holds.
+// One JSON object on one line, without the line end; valid UTF-8 whatever the file holds,
+// and no control character raw. A file name that is not UTF-8 is "File" with U+FFFD for the
+// bytes that are not, and "FileEscaped" losslessly.
 [[nodiscard]] std::string JsonObject(const std::string& file, const DatabaseImage& image,
                                      const Structure& structure);
+// The object for a file that could not be read: "File" (and "FileEscaped"), "Error".
+[[nodiscard]] std::string JsonError(const std::string& file, const std::string& error);
 
 } // namespace vexlin::dump

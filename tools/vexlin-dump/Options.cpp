@@ -4,7 +4,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
+#include <string_view>
+#include <vector>
 
 namespace vexlin::dump {
 
@@ -27,27 +30,45 @@ const char* const UsageText =
     "  --summary     one tab-separated line per file, under a header row\n"
     "  --raw         the bytes of one record or area, unchanged (not to a terminal)\n"
     "  --help        this text\n"
-    "A FILE of - reads standard input. Exit status: 0 success, 1 a file could not be\n"
-    "read, 2 usage error, 3 --check found an error or warning.\n";
+    "A FILE of - reads standard input (once). Exit status: 0 success, 1 a file could\n"
+    "not be read or lacks what was asked for, 2 usage error, 3 --check found an error\n"
+    "or warning.\n";
 
 Options ParseOptions(int argc, char** argv) {
     Options o;
     CLI::App app("vexlin-dump", "vexlin-dump");
     app.set_help_flag();
-    app.add_flag("--header", o.Header);
-    app.add_flag("--app-info", o.AppInfo);
-    app.add_flag("--sort-info", o.SortInfo);
-    app.add_flag("--records", o.Records);
+    std::vector<std::string_view> flags;
+    const auto flag = [&](const char* name, bool& value) {
+        app.add_flag(name, value);
+        flags.emplace_back(name);
+    };
+    flag("--header", o.Header);
+    flag("--app-info", o.AppInfo);
+    flag("--sort-info", o.SortInfo);
+    flag("--records", o.Records);
     std::optional<std::string> record;
     app.add_option("--record", record)->type_name("N");
-    app.add_flag("--info", o.Info);
-    app.add_flag("--list", o.List);
-    app.add_flag("--check", o.Check);
-    app.add_flag("--json", o.Json);
-    app.add_flag("--summary", o.Summary);
-    app.add_flag("--raw", o.Raw);
+    flag("--info", o.Info);
+    flag("--list", o.List);
+    flag("--check", o.Check);
+    flag("--json", o.Json);
+    flag("--summary", o.Summary);
+    flag("--raw", o.Raw);
     app.add_option("FILE", o.Files);
     app.allow_extras(false);
+    // A flag takes no value: --check=0 would otherwise turn the mode off unseen.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            break;
+        }
+        const auto equals = arg.find('=');
+        if (equals != std::string_view::npos &&
+            std::find(flags.begin(), flags.end(), arg.substr(0, equals)) != flags.end()) {
+            throw UsageError{std::string(arg.substr(0, equals)) + " takes no value"};
+        }
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -65,6 +86,9 @@ Options ParseOptions(int argc, char** argv) {
     }
     if (o.Files.empty()) {
         throw UsageError{"no FILE given"};
+    }
+    if (std::count(o.Files.begin(), o.Files.end(), "-") > 1) {
+        throw UsageError{"standard input can be read only once: - is given more than once"};
     }
     if (o.Records && o.Record) {
         throw UsageError{"--records and --record cannot be used together"};

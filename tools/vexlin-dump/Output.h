@@ -4,6 +4,7 @@
 
 #include "HexDump.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -26,7 +27,7 @@ class StreamTarget final : public DumpTarget {
         if (Used + text.size() > sizeof Buffer) {
             Flush();
             if (text.size() > sizeof Buffer) {
-                std::fwrite(text.data(), 1, text.size(), Out);
+                Put(text.data(), text.size());
                 return;
             }
         }
@@ -47,12 +48,20 @@ class StreamTarget final : public DumpTarget {
         }
     }
     void Flush() {
-        std::fwrite(Buffer, 1, Used, Out);
+        Put(Buffer, Used);
         Used = 0;
     }
+    // The reason (an errno value) the first failed write gave, or 0.
+    [[nodiscard]] int WriteError() const noexcept { return Error; }
 
   private:
+    void Put(const char* data, std::size_t size) {
+        if (size != 0 && Error == 0 && std::fwrite(data, 1, size, Out) != size) {
+            Error = errno != 0 ? errno : EIO;
+        }
+    }
     std::FILE* Out;
+    int Error = 0;
     std::size_t Used = 0;
     char Buffer[1 << 16];
 };

@@ -1,5 +1,6 @@
 // The text outputs: the four dump sections, and the inspection modes --info, --list, --check
 // and --summary.
+#include "Escape.h"
 #include "HeaderReport.h"
 #include "Modes.h"
 #include "RecordView.h"
@@ -41,11 +42,12 @@ std::string Joined(const std::vector<std::string_view>& names) {
 
 std::string DateLine(std::int32_t raw) {
     const DecodedDate date = DecodeDate(raw);
+    const std::string seconds = std::to_string(static_cast<std::uint32_t>(raw));
     switch (date.Epoch) {
     case DateEpoch::PalmOS1904:
-        return date.Text() + " UTC (" + std::to_string(raw) + ": seconds since 1904-01-01, Palm OS)";
+        return date.Text() + " UTC (" + seconds + ": seconds since 1904-01-01, Palm OS)";
     case DateEpoch::Unix1970:
-        return date.Text() + " UTC (" + std::to_string(raw) + ": seconds since 1970-01-01)";
+        return date.Text() + " UTC (" + seconds + ": seconds since 1970-01-01)";
     case DateEpoch::Never: break;
     }
     return "never (0)";
@@ -66,27 +68,17 @@ void Labelled(StreamTarget& out, const char* label, const std::string& value) {
     out.Add(value);
 }
 
-// A field of a tab-separated row: tabs, line ends and backslashes escaped.
-std::string Field(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
-        }
-    }
-    return out;
+// A text field of the header, escaped for the terminal.
+std::string Text(const char* field, std::size_t width) {
+    return Escaped(FieldUtf8(field, width));
 }
 
 } // namespace
 
-void PrintHeaderSection(StreamTarget& out, const DatabaseImage& image) {
+void PrintHeaderSection(StreamTarget& out, const DatabaseImage& image, bool terminal) {
     out.Add("[Header]");
     for (const std::string& line : HeaderReport(image)) {
-        out.Add(line);
+        out.Add(terminal ? ControlsEscaped(line) : line);
     }
 }
 
@@ -118,9 +110,9 @@ void PrintRecordsSection(StreamTarget& out, const DatabaseImage& image, const Du
 void PrintInfo(StreamTarget& out, const DatabaseImage& image, const Structure& s) {
     const DatabaseHeader& h = image.Header;
     out.Add("[Info]");
-    Labelled(out, "Name:", FieldUtf8(h.Name, sizeof h.Name));
-    Labelled(out, "Type:", FieldUtf8(h.DataBaseType, sizeof h.DataBaseType));
-    Labelled(out, "Creator:", FieldUtf8(h.CreatorID, sizeof h.CreatorID));
+    Labelled(out, "Name:", Text(h.Name, sizeof h.Name));
+    Labelled(out, "Type:", Text(h.DataBaseType, sizeof h.DataBaseType));
+    Labelled(out, "Creator:", Text(h.CreatorID, sizeof h.CreatorID));
     Labelled(out, "Kind:", std::string(KindName(s.Kind)) + " database");
     const std::string names = Joined(DatabaseAttributeNames(h.Attributes));
     Labelled(out, "Attributes:", AttributesHex(h.Attributes) + (names.empty() ? "" : " " + names));
@@ -135,8 +127,8 @@ void PrintInfo(StreamTarget& out, const DatabaseImage& image, const Structure& s
              std::to_string(h.NumberOfRecords) + " (" + std::to_string(s.EntryWidth) +
                  "-byte entries, the list ends at 0x" + Hex(s.ListEnd) + ")");
     Labelled(out, "File size:", std::to_string(s.FileSize) + " bytes");
-    Labelled(out, "App info:", AreaLine(h.AppInfoArea, s.AppInfoSize));
-    Labelled(out, "Sort info:", AreaLine(h.SortInfoArea, s.SortInfoSize));
+    Labelled(out, "App info:", AreaLine(h.AppInfoArea, s.AppInfoLength));
+    Labelled(out, "Sort info:", AreaLine(h.SortInfoArea, s.SortInfoLength));
 }
 
 void PrintList(StreamTarget& out, const Structure& s) {
@@ -148,8 +140,7 @@ void PrintList(StreamTarget& out, const Structure& s) {
         std::size_t n = 0;
         for (const ResourceInfo& r : s.Resources) {
             std::snprintf(line, sizeof line, "%6zu %-4s %8u %8s %11lld", ++n,
-                          FieldUtf8(r.Type, 4).c_str(), static_cast<unsigned>(r.ID),
-                          Hex(static_cast<std::uint32_t>(r.Offset)).c_str(),
+                          CodeText(r.Type).c_str(), static_cast<unsigned>(r.ID), Hex(r.Offset).c_str(),
                           static_cast<long long>(r.Size));
             out.Add(line);
         }
@@ -159,8 +150,7 @@ void PrintList(StreamTarget& out, const Structure& s) {
     std::size_t n = 0;
     for (const RecordInfo& r : s.Records) {
         std::snprintf(line, sizeof line, "%6zu %8s %11lld 0x%02x %-24s %3u %06x", ++n,
-                      Hex(static_cast<std::uint32_t>(r.Offset)).c_str(),
-                      static_cast<long long>(r.Size), static_cast<unsigned>(r.Attributes),
+                      Hex(r.Offset).c_str(), static_cast<long long>(r.Size), static_cast<unsigned>(r.Attributes),
                       Joined(RecordAttributeNames(r.Attributes)).c_str(),
                       static_cast<unsigned>(r.Category()), static_cast<unsigned>(r.UniqueID));
         out.Add(line);
@@ -171,7 +161,7 @@ void PrintCheck(StreamTarget& out, const Structure& s) {
     out.Add("[Check]");
     for (const Finding& f : s.Findings) {
         out.Add(Hex(f.Offset) + " " + std::string(SeverityName(f.Level)) + " " +
-                std::string(f.Code) + " " + f.Message);
+                std::string(f.Code) + " " + ControlsEscaped(f.Message));
     }
     const auto plural = [](std::size_t n, const char* word) {
         return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
@@ -181,17 +171,21 @@ void PrintCheck(StreamTarget& out, const Structure& s) {
 }
 
 void PrintSummaryTitles(StreamTarget& out) {
-    out.Add("file\tname\ttype\tcreator\tkind\trecords\tsize\tmodified\terrors\twarnings");
+    out.Add("file\tname\ttype\tcreator\tkind\trecords\tsize\tmodified\terrors\twarnings\terror");
 }
 
 void PrintSummaryRow(StreamTarget& out, const std::string& file, const DatabaseImage& image,
                      const Structure& s) {
     const DatabaseHeader& h = image.Header;
-    out.Add(Field(file) + "\t" + Field(FieldUtf8(h.Name, sizeof h.Name)) + "\t" +
-            Field(FieldUtf8(h.DataBaseType, 4)) + "\t" + Field(FieldUtf8(h.CreatorID, 4)) + "\t" +
-            std::string(KindName(s.Kind)) + "\t" + std::to_string(h.NumberOfRecords) + "\t" +
-            std::to_string(s.FileSize) + "\t" + DecodeDate(h.ModificationDate).Text() + "\t" +
-            std::to_string(s.Errors) + "\t" + std::to_string(s.Warnings));
+    out.Add(Escaped(file) + "\t" + Text(h.Name, sizeof h.Name) + "\t" + Text(h.DataBaseType, 4) +
+            "\t" + Text(h.CreatorID, 4) + "\t" + std::string(KindName(s.Kind)) + "\t" +
+            std::to_string(h.NumberOfRecords) + "\t" + std::to_string(s.FileSize) + "\t" +
+            DecodeDate(h.ModificationDate).Text() + "\t" + std::to_string(s.Errors) + "\t" +
+            std::to_string(s.Warnings) + "\t");
+}
+
+void PrintSummaryError(StreamTarget& out, const std::string& file, const std::string& error) {
+    out.Add(Escaped(file) + "\t\t\t\t\t\t\t\t\t\t" + Escaped(error));
 }
 
 } // namespace vexlin::dump

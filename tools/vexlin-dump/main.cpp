@@ -6,12 +6,17 @@
 #include "Options.h"
 #include "RecordView.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace vexlin;
@@ -26,33 +31,76 @@ int UsageFailure(const std::string& message) {
 
 // What the run has seen so far, for the exit status.
 struct Outcome {
-    bool Unreadable = false;
-    bool Usage = false;
+    bool Failed = false; // a file could not be read, or lacks what was asked for
     bool Findings = false;
 };
 
+// A file name as messages show it.
+std::string Shown(const std::string& file) {
+    return file.empty() ? "''" : file;
+}
+
+// A message about one file on standard error, after what standard output holds so far.
+void Complain(StreamTarget& out, const std::string& file, const std::string& message) {
+    out.Flush();
+    std::fflush(stdout);
+    std::fprintf(stderr, "vexlin-dump: %s: %s\n", Shown(file).c_str(), message.c_str());
+}
+
 const DatabaseImage& Load(ImageReader& reader, const std::string& file, bool whole) {
+    if (file.empty()) {
+        throw LoadError(file, "no such file");
+    }
     if (file == "-") {
-        return reader.LoadStream(stdin, "-");
+        return reader.LoadStream(stdin, "-", !whole);
     }
     return whole ? reader.Load(file) : reader.LoadStructure(file);
 }
 
-// --raw: the bytes the chosen stretch's dump lists, as the file holds them.
-void WriteRaw(const Options& o, const DatabaseImage& image) {
-    std::optional<DumpStretch> stretch;
+std::string HexOffset(std::int32_t offset) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04x", static_cast<unsigned>(offset));
+    return text;
+}
+
+// --raw: the bytes the chosen stretch's dump lists, as the file holds them. Returns what is
+// wrong when the stretch does not exist; an empty stretch writes nothing.
+std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image) {
+    const std::int32_t fileSize = image.FileSize;
+    std::string what;
+    std::int32_t start = 0;
+    std::int32_t size = 0;
     if (o.Record) {
         const Extent e = RecordExtent(image, static_cast<std::int32_t>(*o.Record - 1));
-        stretch = ClampToFile(image, e.Start, e.Size);
+        what = "record " + std::to_string(*o.Record);
+        start = e.Start;
+        size = e.Size;
     } else {
-        stretch = o.AppInfo ? AppInfoStretch(image) : SortInfoStretch(image);
+        const bool app = o.AppInfo;
+        const std::int32_t offset = app ? image.Header.AppInfoArea : image.Header.SortInfoArea;
+        what = app ? "the app info area" : "the sort info area";
+        if (offset == 0) {
+            return "the database has no " + what.substr(4);
+        }
+        start = offset;
+        size = app ? image.AppInfoSize : image.SortInfoSize;
     }
-    if (!stretch || stretch->Size == 0) {
-        return;
+    if (start < 0 || start > fileSize || (start == fileSize && size > 0)) {
+        return what + " starts at " + HexOffset(start) + ", outside the file of " +
+               std::to_string(fileSize) + " bytes";
     }
-    std::vector<std::uint8_t> bytes(stretch->Size);
-    CopyFileBytes(image, stretch->Start, stretch->Size, bytes.data());
+    if (size < 0) {
+        return what + " has a negative size (" + std::to_string(size) +
+               "): the offsets after it are out of order";
+    }
+    const DumpStretch stretch = ClampToFile(image, start, size);
+    if (stretch.Size == 0) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(stretch.Size);
+    CopyFileBytes(image, stretch.Start, stretch.Size, bytes.data());
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    return std::nullopt;
 }
 
 void Process(const Options& o, const std::string& file, ImageReader& reader, StreamTarget& out,
@@ -62,29 +110,35 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
     try {
         loaded = &Load(reader, file, o.NeedsWholeFile());
     } catch (const LoadError& e) {
-        out.Flush();
-        std::fflush(stdout);
-        std::fprintf(stderr, "vexlin-dump: %s\n", e.what());
-        outcome.Unreadable = true;
+        std::string reason = e.reason();
+        struct stat status {};
+        if (::stat(file.c_str(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+            reason += " but a pipe: give - to read a pipe from standard input";
+        }
+        Complain(out, file, reason);
+        if (o.Json) {
+            out.Add(JsonError(file, reason));
+        } else if (o.Summary) {
+            PrintSummaryError(out, file, reason);
+        }
+        outcome.Failed = true;
         return;
     }
     const DatabaseImage& image = *loaded;
     const std::uint16_t count = RecordCount(image);
     if (o.Record && (*o.Record < 1 || *o.Record > count)) {
-        out.Flush();
-        std::fflush(stdout);
-        const std::string message = "record " + std::to_string(*o.Record) + " is outside 1.." +
-                                    std::to_string(count);
-        if (several) {
-            std::fprintf(stderr, "vexlin-dump: %s: %s\n", file.c_str(), message.c_str());
-        } else {
-            UsageFailure(message);
-        }
-        outcome.Usage = true;
+        Complain(out, file,
+                 "record " + std::to_string(*o.Record) + " asked for, but the database has " +
+                     (count == 0 ? std::string("no records")
+                                 : std::to_string(count) + (count == 1 ? " record" : " records")));
+        outcome.Failed = true;
         return;
     }
     if (o.Raw) {
-        WriteRaw(o, image);
+        if (const auto missing = WriteRaw(o, image)) {
+            Complain(out, file, *missing);
+            outcome.Failed = true;
+        }
         return;
     }
 
@@ -110,7 +164,7 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         sections.Record = static_cast<std::int32_t>(*o.Record - 1);
     }
     if (o.Header) {
-        PrintHeaderSection(out, image);
+        PrintHeaderSection(out, image, ::isatty(STDOUT_FILENO) != 0);
     }
     if (o.Info) {
         PrintInfo(out, image, structure);
@@ -147,6 +201,11 @@ int main(int argc, char** argv) {
         return UsageFailure("--raw writes bytes, not text: redirect standard output to a file "
                             "or a pipe");
     }
+    if (std::find(options.Files.begin(), options.Files.end(), "-") != options.Files.end() &&
+        ::isatty(STDIN_FILENO)) {
+        return UsageFailure("- reads standard input, which is a terminal: redirect a file or a "
+                            "pipe into it");
+    }
 
     ImageReader reader;
     Outcome outcome;
@@ -154,18 +213,34 @@ int main(int argc, char** argv) {
     if (options.Summary) {
         PrintSummaryTitles(*out);
     }
+    // A failed write ends the run: the files after it are not read.
+    const auto writeError = [&]() -> int {
+        if (const int error = out->WriteError()) {
+            return error;
+        }
+        return std::ferror(stdout) ? (errno != 0 ? errno : EIO) : 0;
+    };
+    int error = 0;
     for (const std::string& file : options.Files) {
         Process(options, file, reader, *out, outcome);
+        if ((error = writeError()) != 0) {
+            break;
+        }
     }
-    out->Flush();
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "vexlin-dump: error writing standard output\n");
+    if (error == 0) {
+        out->Flush();
+        errno = 0;
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            error = errno != 0 ? errno : EIO;
+        }
+        error = error != 0 ? error : out->WriteError();
+    }
+    if (error != 0) {
+        std::fprintf(stderr, "vexlin-dump: error writing standard output: %s\n",
+                     std::strerror(error));
         return 1;
     }
-    if (outcome.Usage) {
-        return 2;
-    }
-    if (outcome.Unreadable) {
+    if (outcome.Failed) {
         return 1;
     }
     return outcome.Findings ? 3 : 0;
