@@ -49,6 +49,8 @@ class tst_DumpView : public QObject {
     void selectsWithMouseAndKeys();
     void copiesFiveMegabytesExactly();
     void refusesTyping();
+    void hitsWhereTheTextIsPainted_data();
+    void hitsWhereTheTextIsPainted();
 };
 
 void tst_DumpView::linesMatchTheModel_data() {
@@ -112,13 +114,14 @@ void tst_DumpView::scrollsToTheLastLineAndPaintsIt() {
 // The middle of the character at a position, as a point of the viewport.
 QPoint At(const DumpView& view, int line, int column) {
     const QPoint left = view.pointOf({line, column});
-    return left + QPoint(view.fontMetrics().horizontalAdvance(QLatin1Char('0')) / 2, view.fontMetrics().height() / 2);
+    return left + QPoint(view.fontMetrics().horizontalAdvance(QLatin1Char('0')) / 2,
+                         view.fontMetrics().height() / 2);
 }
 
 void Drag(QWidget* surface, QPoint from, QPoint to) {
     QTest::mousePress(surface, Qt::LeftButton, {}, from);
-    QMouseEvent move(QEvent::MouseMove, QPointF(to), surface->mapToGlobal(QPointF(to)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), surface->mapToGlobal(QPointF(to)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(surface, &move);
 }
 
@@ -139,7 +142,8 @@ void tst_DumpView::selectsWithMouseAndKeys() {
     QCOMPARE(view.cursorPosition(), (TextPosition{2, 5}));
     QVERIFY(!view.hasSelection());
     QTest::mouseClick(surface, Qt::LeftButton, Qt::ShiftModifier, At(view, 5, 10) - QPoint(3, 0));
-    QCOMPARE(view.selectedText(), line(2).mid(5) + "\n" + line(3) + "\n" + line(4) + "\n" + line(5).left(10));
+    QCOMPARE(view.selectedText(),
+             line(2).mid(5) + "\n" + line(3) + "\n" + line(4) + "\n" + line(5).left(10));
     QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
     QCOMPARE(view.selection().second, (TextPosition{6, 11}));
@@ -158,6 +162,8 @@ void tst_DumpView::selectsWithMouseAndKeys() {
     QCOMPARE(QApplication::clipboard()->text(), line(1) + "\n" + line(2) + "\n");
 
     // A word is one hex pair, one offset, one run of the character column.
+    QTest::mouseDClick(surface, Qt::LeftButton, {}, At(view, 1, 72));
+    QCOMPARE(view.selectedText(), QStringLiteral("0010"));
     QTest::mouseDClick(surface, Qt::LeftButton, {}, At(view, 0, 9));
     QCOMPARE(view.selectedText(), line(0).mid(8, 2));
     QTest::mouseDClick(surface, Qt::LeftButton, {}, At(view, 7, 1));
@@ -199,6 +205,61 @@ void tst_DumpView::refusesTyping() {
     QTest::keyClick(&view, Qt::Key_Delete);
     QCOMPARE(view.lineText(0), before);
     QCOMPARE(view.lineCount(), 4);
+}
+
+void tst_DumpView::hitsWhereTheTextIsPainted_data() {
+    QTest::addColumn<QString>("family");
+    QTest::newRow("DejaVu Sans Mono") << QStringLiteral("DejaVu Sans Mono");
+    QTest::newRow("Liberation Mono") << QStringLiteral("Liberation Mono");
+}
+
+// Bars far along a line, found in the painted pixels: a drag from just left of each bar to
+// just right of it selects that bar alone, whatever the font's advance and the scale factor
+// (run also with QT_SCALE_FACTOR=2).
+void tst_DumpView::hitsWhereTheTextIsPainted() {
+    QFETCH(QString, family);
+    QFont font(family);
+    font.setPixelSize(13);
+    if (QFontInfo(font).family() != family) {
+        QSKIP("font not installed");
+    }
+    const QList<int> bars{10, 40, 70, 86};
+    QString text(88, QLatin1Char(' '));
+    for (const int column : bars) {
+        text[column] = QLatin1Char('|');
+    }
+    DumpView view;
+    view.setFont(font);
+    view.resize(800, 100);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.SetMessage(text);
+    view.clearFocus(); // no caret among the bars
+    QWidget* surface = view.viewport();
+    const QImage painted = surface->grab().toImage();
+    const qreal scale = painted.devicePixelRatio();
+    const int middle = view.fontMetrics().height() / 2;
+    // The middle of each run of ink along the line's middle row, in the view's pixels.
+    QList<qreal> ink;
+    int runStart = -1;
+    for (int x = 0; x <= painted.width(); ++x) {
+        const bool dark = x < painted.width() && qGray(painted.pixel(x, int(middle * scale))) < 128;
+        if (dark && runStart < 0) {
+            runStart = x;
+        } else if (!dark && runStart >= 0) {
+            ink << (runStart + x) / 2.0 / scale;
+            runStart = -1;
+        }
+    }
+    QCOMPARE(ink.size(), bars.size());
+    for (qsizetype i = 0; i < bars.size(); ++i) {
+        const QPoint left(qRound(ink[i] - 1.5), middle);
+        const QPoint right(qRound(ink[i] + 1.5), middle);
+        QCOMPARE(view.positionAt(left), (TextPosition{0, bars[i]}));
+        Drag(surface, left, right);
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, right);
+        QCOMPARE(view.selectedText(), QStringLiteral("|"));
+    }
 }
 
 QTEST_MAIN(tst_DumpView)

@@ -83,7 +83,8 @@ int DumpView::lineLength(int line) const {
         return static_cast<int>(Message.size());
     }
     char buffer[DumpLineMax];
-    return static_cast<int>(FormatDumpLine(*Image, Stretch, static_cast<std::size_t>(line), buffer));
+    return static_cast<int>(
+        FormatDumpLine(*Image, Stretch, static_cast<std::size_t>(line), buffer));
 }
 
 int DumpView::lineHeight() const {
@@ -109,34 +110,55 @@ TextPosition DumpView::Clamped(TextPosition p) const {
 }
 
 TextPosition DumpView::positionAt(QPoint point) const {
-    const int line = firstVisibleLine() + static_cast<int>(std::floor(double(point.y()) / lineHeight()));
+    const int line =
+        firstVisibleLine() + static_cast<int>(std::floor(double(point.y()) / lineHeight()));
     if (line < 0) {
         return {};
     }
     if (line >= lineCount()) {
         return End();
     }
-    // The nearest place between two characters.
     const QString text = lineText(line);
-    const QFontMetrics metrics = fontMetrics();
-    const int x = point.x() + horizontalScrollBar()->value() - TextMargin;
-    int column = 0;
-    int left = 0;
-    while (column < text.size()) {
-        const int right = left + metrics.horizontalAdvance(text[column]);
-        if (x < (left + right) / 2) {
-            break;
-        }
-        left = right;
-        ++column;
-    }
-    return {line, column};
+    return {line,
+            ColumnAt(textMetrics(), text, point.x() + horizontalScrollBar()->value() - TextMargin)};
 }
 
 QPoint DumpView::pointOf(TextPosition p) const {
-    const int x = fontMetrics().horizontalAdvance(lineText(p.Line).left(p.Column));
-    return {TextMargin - horizontalScrollBar()->value() + x,
+    return {static_cast<int>(std::lround(columnX(p))),
             (p.Line - firstVisibleLine()) * lineHeight()};
+}
+
+qreal DumpView::columnX(TextPosition p) const {
+    return TextMargin - horizontalScrollBar()->value() +
+           textMetrics().horizontalAdvance(lineText(p.Line).left(p.Column));
+}
+
+QFontMetricsF DumpView::textMetrics() const {
+    return {viewport()->font(), viewport()};
+}
+
+int ColumnAt(const QFontMetricsF& metrics, const QString& text, qreal x) {
+    // The place between two characters nearest to x: the first whose left edge lies at or
+    // past x, or the one before it when that is nearer. Edges grow with the column, so a
+    // binary search finds it.
+    int low = 0;
+    int high = static_cast<int>(text.size());
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (metrics.horizontalAdvance(text.left(middle)) < x) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (low > 0) {
+        const qreal before = metrics.horizontalAdvance(text.left(low - 1));
+        const qreal after = metrics.horizontalAdvance(text.left(low));
+        if (x - before < after - x) {
+            return low - 1;
+        }
+    }
+    return low;
 }
 
 void DumpView::updateScrollBars() {
@@ -146,45 +168,56 @@ void DumpView::updateScrollBars() {
     v->setPageStep(visibleLines());
     v->setSingleStep(1);
     // The last line is the longest: its offsets have the most digits.
-    const int widest = fontMetrics().horizontalAdvance(lineText(lines - 1)) + 2 * TextMargin +
-                       fontMetrics().horizontalAdvance(QLatin1Char(' '));
+    const QFontMetricsF metrics = textMetrics();
+    const int widest = static_cast<int>(std::ceil(
+                           metrics.horizontalAdvance(lineText(lines - 1) + QLatin1Char(' ')))) +
+                       2 * TextMargin;
     QScrollBar* h = horizontalScrollBar();
     h->setRange(0, std::max(0, widest - viewport()->width()));
     h->setPageStep(viewport()->width());
-    h->setSingleStep(std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('0'))));
+    h->setSingleStep(
+        std::max(1, static_cast<int>(std::lround(metrics.horizontalAdvance(QLatin1Char('0'))))));
 }
 
+// Every x comes from the same fractional advances as the text itself, so that the
+// selection, the caret and the mouse meet the characters where they are drawn.
 void DumpView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     const int height = lineHeight();
     const int first = firstVisibleLine();
     const int count = std::clamp(lineCount() - first, 0, visibleLines() + 1);
     const auto [from, to] = selection();
-    const int x = TextMargin - horizontalScrollBar()->value();
-    const QFontMetrics metrics = fontMetrics();
-    const int ascent = metrics.ascent();
-    const int lineEndWidth = metrics.horizontalAdvance(QLatin1Char(' '));
+    const qreal x = TextMargin - horizontalScrollBar()->value();
+    const QFontMetricsF metrics = textMetrics();
+    const int ascent = fontMetrics().ascent();
+    const qreal lineEndWidth = metrics.horizontalAdvance(QLatin1Char(' '));
     for (int i = 0; i < count; ++i) {
         const int line = first + i;
         const int top = i * height;
         const QString text = lineText(line);
+        const QPointF origin(x, top + ascent);
         painter.setPen(palette().color(QPalette::Text));
-        painter.drawText(x, top + ascent, text);
+        painter.drawText(origin, text);
         if (from < to && line >= from.Line && line <= to.Line) {
-            // The selected part of this line, and its line end when the selection goes on.
+            // The selected part of this line, and its line end when the selection goes on:
+            // the same line drawn again in the highlight, cut to the selected part.
             const int start = line == from.Line ? from.Column : 0;
             const int stop = line == to.Line ? to.Column : static_cast<int>(text.size());
-            const int left = x + metrics.horizontalAdvance(text.left(start));
-            const QString part = text.mid(start, stop - start);
-            const int width = metrics.horizontalAdvance(part) + (line < to.Line ? lineEndWidth : 0);
-            painter.fillRect(left, top, width, height, palette().highlight());
+            const qreal left = x + metrics.horizontalAdvance(text.left(start));
+            const qreal right = x + metrics.horizontalAdvance(text.left(stop)) +
+                                (line < to.Line ? lineEndWidth : 0);
+            const QRectF part(left, top, right - left, height);
+            painter.fillRect(part, palette().highlight());
+            painter.save();
+            painter.setClipRect(part);
             painter.setPen(palette().color(QPalette::HighlightedText));
-            painter.drawText(left, top + ascent, part);
+            painter.drawText(origin, text);
+            painter.restore();
         }
     }
     if (hasFocus() && Cursor.Line >= first && Cursor.Line < first + count) {
-        const QPoint caret = pointOf(Cursor);
-        painter.fillRect(caret.x(), caret.y(), 1, height, palette().color(QPalette::Text));
+        painter.fillRect(QRectF(columnX(Cursor), (Cursor.Line - first) * height, 1, height),
+                         palette().color(QPalette::Text));
     }
     Painted = {first, count};
 }
@@ -245,8 +278,8 @@ QString DumpView::selectedText() const {
     if (wholeLines > 0) { // only a dump has more than one line
         const auto count = static_cast<std::size_t>(wholeLines);
         std::string block(count * (DumpLineMax + 1), '\0');
-        const std::size_t used = FormatDumpText(*Image, Stretch, static_cast<std::size_t>(firstWhole),
-                                                count, block.data());
+        const std::size_t used = FormatDumpText(
+            *Image, Stretch, static_cast<std::size_t>(firstWhole), count, block.data());
         text += QString::fromLatin1(block.data(), static_cast<qsizetype>(used));
     }
     return text + lineText(to.Line).left(to.Column);
@@ -270,7 +303,7 @@ void DumpView::scrollToLine(int line) {
 
 void DumpView::ensureVisible(TextPosition p) {
     scrollToLine(std::min(p.Line, lineCount() - 1));
-    const int x = pointOf(p).x();
+    const int x = static_cast<int>(std::floor(columnX(p)));
     QScrollBar* h = horizontalScrollBar();
     if (x < 0) {
         h->setValue(h->value() + x - TextMargin);
@@ -313,11 +346,20 @@ void DumpView::keyPressEvent(QKeyEvent* event) {
         PreferredColumn = keep;
     };
     switch (event->key()) {
-    case Qt::Key_Up: vertical(-1); return;
-    case Qt::Key_Down: vertical(1); return;
-    case Qt::Key_PageUp: vertical(-visibleLines()); return;
-    case Qt::Key_PageDown: vertical(visibleLines()); return;
-    default: break;
+    case Qt::Key_Up:
+        vertical(-1);
+        return;
+    case Qt::Key_Down:
+        vertical(1);
+        return;
+    case Qt::Key_PageUp:
+        vertical(-visibleLines());
+        return;
+    case Qt::Key_PageDown:
+        vertical(visibleLines());
+        return;
+    default:
+        break;
     }
     PreferredColumn = -1;
     switch (event->key()) {

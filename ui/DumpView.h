@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QFontMetricsF>
 #include <QString>
 
 #include <compare>
@@ -20,6 +21,10 @@ struct TextPosition {
     int Column = 0;
     friend auto operator<=>(const TextPosition&, const TextPosition&) = default;
 };
+
+// The place between two characters of `text` nearest to `x` (pixels from the line's start),
+// measured with the fractional advances the text is painted with.
+[[nodiscard]] int ColumnAt(const QFontMetricsF& metrics, const QString& text, qreal x);
 
 class DumpView : public QAbstractScrollArea {
     Q_OBJECT
@@ -53,6 +58,8 @@ class DumpView : public QAbstractScrollArea {
     [[nodiscard]] TextPosition positionAt(QPoint point) const;
     // The viewport point at the left of a position's character, on its line's top.
     [[nodiscard]] QPoint pointOf(TextPosition position) const;
+    // The metrics of the painted text, with fractional advances.
+    [[nodiscard]] QFontMetricsF textMetrics() const;
 
   public slots:
     void copy() const;
@@ -74,6 +81,8 @@ class DumpView : public QAbstractScrollArea {
 
   private:
     [[nodiscard]] int lineHeight() const;
+    // The x of a position in the viewport, fractional as the text is painted.
+    [[nodiscard]] qreal columnX(TextPosition position) const;
     [[nodiscard]] int visibleLines() const;
     [[nodiscard]] int lineLength(int line) const;
     [[nodiscard]] TextPosition End() const { return {lineCount(), 0}; }
