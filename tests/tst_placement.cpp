@@ -31,7 +31,8 @@ class tst_Placement : public QObject {
   private slots:
     void newWindowsStepAndStartAgain();
     void newWindowsInALargeArea();
-    void cascadeKeepsEveryTitleBarVisible();
+    void cascadeStepsAThirdOfTheArea_data();
+    void cascadeStepsAThirdOfTheArea();
     void tileStacksThenMakesAGrid();
 };
 
@@ -65,23 +66,28 @@ void tst_Placement::newWindowsInALargeArea() {
     QCOMPARE(NewWindowGeometry(0, QSize(300, 200), Rule), QRect(0, 0, 300, 200));
 }
 
-void tst_Placement::cascadeKeepsEveryTitleBarVisible() {
-    const QList<QRect> three = CascadeGeometries(3, FrameArea, Rule);
-    QCOMPARE(three, (QList<QRect>{QRect(0, 0, 679, 345), QRect(24, 24, 679, 345), QRect(48, 48, 679, 345)}));
-    for (const int count : {1, 5, 12, 40}) {
-        const QList<QRect> windows = CascadeGeometries(count, FrameArea, Rule);
-        QCOMPARE(windows.size(), count);
-        for (const QRect& w : windows) {
-            QCOMPARE(w.size(), windows.front().size()); // all the same size
-            QVERIFY(QRect(QPoint(), FrameArea).contains(w));
-            QVERIFY(w.height() >= Rule.Minimum.height());
-        }
-        // Back to front, each title bar below the one behind it until a cascade starts again.
-        for (int i = 1; i < count; ++i) {
-            QVERIFY(windows[i].top() > windows[i - 1].top() || windows[i].top() == 0);
-        }
+void tst_Placement::cascadeStepsAThirdOfTheArea_data() {
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("the frame at its stored size") << FrameArea << 5;
+    QTest::newRow("just three steps high") << QSize(400, 72) << 1;
+    QTest::newRow("less than three steps") << QSize(400, 71) << 0;
+    QTest::newRow("a large screen") << QSize(1900, 1000) << 13;
+}
+
+// k = floor(height / 3 steps) steps; every window the area less k steps each way; window i
+// (back to front) at (i mod (k + 1)) steps.
+void tst_Placement::cascadeStepsAThirdOfTheArea() {
+    QFETCH(QSize, area);
+    QFETCH(int, steps);
+    QCOMPARE(CascadeSteps(area.height(), Rule.Step), steps);
+    const QList<QRect> windows = CascadeGeometries(2 * steps + 3, area, Rule);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        const int offset = 24 * static_cast<int>(i % (steps + 1));
+        QCOMPARE(windows[i],
+                 QRect(offset, offset, area.width() - 24 * steps, area.height() - 24 * steps));
     }
-    QVERIFY(CascadeGeometries(0, FrameArea, Rule).isEmpty());
+    QVERIFY(CascadeGeometries(0, area, Rule).isEmpty());
 }
 
 void tst_Placement::tileStacksThenMakesAGrid() {

@@ -18,7 +18,9 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -87,9 +89,13 @@ void Click(QAction* action) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-int WindowCount() { return static_cast<int>(fMain->form().mdiArea->subWindowList().size()); }
+int WindowCount() {
+    return static_cast<int>(fMain->form().mdiArea->subWindowList().size());
+}
 
-QString Corpus() { return QStringLiteral(VEXLIN_CORPUS_DIR); }
+QString Corpus() {
+    return QStringLiteral(VEXLIN_CORPUS_DIR);
+}
 
 } // namespace
 
@@ -108,6 +114,7 @@ class tst_Viewer : public QObject {
     void openShowsTheFileOnFourTabs();
     void openDialogMatchesAnyLetterCase();
     void sameFileTwiceGivesIndependentWindows();
+    void newWindowsShowTheReportWhole();
     void navigationAtBothEnds();
     void navigationWithoutWindowsDoesNothing();
     void statusFollowsCommandsNotActivation();
@@ -147,7 +154,8 @@ void tst_Viewer::startsEmpty() {
     QCOMPARE(fMain->windowTitle(), QStringLiteral("Vexlin"));
     QVERIFY(!AboutBox->isVisible());
     // A dialog border: fixed size, no minimise or maximise button.
-    QVERIFY(!(AboutBox->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(
+        !(AboutBox->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QCOMPARE(AboutBox->minimumSize(), AboutBox->maximumSize());
     QCOMPARE(fGrid, nullptr);
     // The Window menu lists its three commands and never the open windows.
@@ -169,8 +177,12 @@ void tst_Viewer::cancellingOpenChangesNothing() {
 }
 
 void tst_Viewer::openShowsTheFileOnFourTabs() {
-    TempFile file(PdbBuilder{}.App(Text("app")).Sort(Text("sort")).Record(Text("r0")).Record(
-        Text("r1")).Build());
+    TempFile file(PdbBuilder{}
+                      .App(Text("app"))
+                      .Sort(Text("sort"))
+                      .Record(Text("r0"))
+                      .Record(Text("r1"))
+                      .Build());
     const QString path = QString::fromStdString(file.path());
     OpenThroughDialog(path);
     QCOMPARE(WindowCount(), 1);
@@ -242,8 +254,33 @@ void tst_Viewer::sameFileTwiceGivesIndependentWindows() {
     }
 }
 
+// Every new window, one step on from the last until the report would no longer fit, shows
+// the header report without a scroll bar; one pixel less than the least size would need one.
+void tst_Viewer::newWindowsShowTheReportWhole() {
+    TempFile file(PdbBuilder{}.Record(Text("a")).Build());
+    const QString path = QString::fromStdString(file.path());
+    QList<int> tops;
+    TfGrid* grid = nullptr;
+    for (int i = 0; i < 8; ++i) {
+        grid = fMain->OpenFile(path);
+        QPlainTextEdit* head = grid->form().mHead;
+        QTRY_VERIFY(head->isVisible());
+        tops << grid->parentWidget()->y();
+        QCOMPARE(head->verticalScrollBar()->maximum(), 0);
+        QCOMPARE(head->document()->lineCount(), 14);
+    }
+    QVERIFY(tops.indexOf(0, 1) > 1); // the steps start again at the top-left
+    QWidget* window = grid->parentWidget();
+    const int around = window->height() - grid->height();
+    for (const int less : {0, 1}) {
+        window->resize(window->width(), grid->ReportSize().height() + around - less);
+        QTRY_COMPARE(grid->form().mHead->verticalScrollBar()->maximum() > 0, less == 1);
+    }
+}
+
 void tst_Viewer::navigationAtBothEnds() {
-    TempFile file(PdbBuilder{}.Record(Text("zero")).Record(Text("one")).Record(Text("two")).Build());
+    TempFile file(
+        PdbBuilder{}.Record(Text("zero")).Record(Text("one")).Record(Text("two")).Build());
     TfGrid* grid = fMain->OpenFile(QString::fromStdString(file.path()));
     Ui::TfMain& f = fMain->form();
     Click(f.ToolButton5); // previous at the first record stays
@@ -316,7 +353,7 @@ void tst_Viewer::closeClosesOnlyTheFrontWindow() {
     QPointer<TfGrid> first = fMain->OpenFile(path);
     QPointer<TfGrid> second = fMain->OpenFile(path);
     fMain->form().File1->actions().at(1)->trigger(); // File, Close
-    QTRY_VERIFY(second.isNull());                   // freed, not minimised
+    QTRY_VERIFY(second.isNull());                    // freed, not minimised
     QVERIFY(!first.isNull());
     QCOMPARE(WindowCount(), 1);
     QCOMPARE(fMain->ActiveMDIChild(), first.data());
@@ -371,10 +408,17 @@ void tst_Viewer::aboutBoxClosesEveryWay() {
             // The box may be found modal a moment before it gets the keyboard.
             *focus = QTest::qWaitFor([&] { return f.Button1->hasFocus(); }, 5000);
             switch (way) {
-            case 0: QTest::mouseClick(f.Button1, Qt::LeftButton); break;
-            case 1: QTest::keyClick(f.Button1, Qt::Key_Return); break;
-            case 2: QTest::keyClick(f.Button1, Qt::Key_Escape); break;
-            default: AboutBox->close();
+            case 0:
+                QTest::mouseClick(f.Button1, Qt::LeftButton);
+                break;
+            case 1:
+                QTest::keyClick(f.Button1, Qt::Key_Return);
+                break;
+            case 2:
+                QTest::keyClick(f.Button1, Qt::Key_Escape);
+                break;
+            default:
+                AboutBox->close();
             }
         });
         if (round == 0) {
@@ -385,10 +429,11 @@ void tst_Viewer::aboutBoxClosesEveryWay() {
         QVERIFY(!AboutBox->isVisible());
         QVERIFY(*focus);
         QCOMPARE(AboutBox->result(), way == 3 ? int(QDialog::Rejected) : int(QDialog::Accepted));
-        QCOMPARE(*text, QStringLiteral("VexlinVersion 1.1by Brisane\n\nMail:    "
-                                       "brisane@brisane.example\nHome: http://www.brisane.example/\n"
-                                       "           http://quendal.brisane.example/\n"
-                                       "           http://palm.brisane.example/\n"));
+        QCOMPARE(*text,
+                 QStringLiteral("VexlinVersion 1.1by Brisane\n\nMail:    "
+                                "brisane@brisane.example\nHome: http://www.brisane.example/\n"
+                                "           http://quendal.brisane.example/\n"
+                                "           http://palm.brisane.example/\n"));
     }
     // The memo refuses typing.
     QTest::keyClicks(AboutBox->form().Memo1, QStringLiteral("typed"));
@@ -425,9 +470,11 @@ void tst_Viewer::badFilesShowOneErrorAndNoWindow() {
         {fifo, QStringLiteral("not a regular file")},
         {QStringLiteral("/dev/zero"), QStringLiteral("not a regular file")},
         {loop, QStringLiteral("Too many levels of symbolic links")},
-        {largePath, QStringLiteral("file is 5242959 bytes, larger than the limit of 5242958 bytes")}};
+        {largePath,
+         QStringLiteral("file is 5242959 bytes, larger than the limit of 5242958 bytes")}};
     for (const auto& [path, reason] : cases) {
-        QCOMPARE(OpenExpectingError(path), QStringLiteral("Vexlin: ") + path + QStringLiteral(": ") + reason);
+        QCOMPARE(OpenExpectingError(path),
+                 QStringLiteral("Vexlin: ") + path + QStringLiteral(": ") + reason);
         QCOMPARE(WindowCount(), 0);
     }
 }

@@ -12,6 +12,7 @@
 #include <QTabBar>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace vexlin;
 
@@ -58,18 +59,22 @@ void TfGrid::FocusText() {
 }
 
 QSize TfGrid::ReportSize() const {
-    const QFontMetrics metrics(ui->mHead->font());
-    int width = 0;
-    for (const QString& line : ui->mHead->toPlainText().split(QLatin1Char('\n'))) {
-        width = std::max(width, metrics.horizontalAdvance(line));
+    // Measured from the report's own lines, not read back from the text box.
+    const QFontMetricsF metrics(ui->mHead->font());
+    qreal width = 0;
+    for (const std::string& line : HeaderReport(*Image)) {
+        width = std::max(width, metrics.horizontalAdvance(QString::fromStdString(line)));
     }
-    const int lines = static_cast<int>(HeaderReportLines);
-    const int textMargins = 2 * static_cast<int>(ui->mHead->document()->documentMargin()) +
-                            2 * ui->mHead->frameWidth() + 2;
-    // The panel's 3-pixel border, the tab strip and the page's frame around the text box.
-    const int tabs = ui->PageControl1->tabBar()->sizeHint().height();
-    const int around = 2 * 3 + 4;
-    return {width + textMargins + around, lines * metrics.lineSpacing() + textMargins + tabs + around};
+    // A line of the text box is as high as the font's glyphs even where its line spacing
+    // (with a negative leading) is less.
+    const qreal lineHeight = std::max(metrics.height(), metrics.lineSpacing());
+    const qreal margins = 2 * ui->mHead->document()->documentMargin();
+    // The text box scrolls unless its last line has a pixel to spare below it.
+    const QSize text(static_cast<int>(std::ceil(width + margins + ui->mHead->cursorWidth())),
+                     static_cast<int>(std::ceil(HeaderReportLines * lineHeight + margins)) + 1);
+    // Everything around the text box's viewport: its frame, the page, the tab strip and the
+    // panel's border, as laid out now.
+    return text + (size() - ui->mHead->viewport()->size());
 }
 
 void TfGrid::ShowHeader() {

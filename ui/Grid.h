@@ -32,7 +32,8 @@ class TfGrid : public QWidget {
 
     // Gives the keyboard focus to the text box of the tab in front.
     void FocusText();
-    // The least size of this window's contents that shows the header report whole.
+    // The least size of this window's contents that shows the header report whole; valid
+    // once the window is laid out (shown).
     [[nodiscard]] QSize ReportSize() const;
 
     [[nodiscard]] std::int32_t currentRecord() const { return CurrentRecord; }

@@ -43,9 +43,9 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
     }
     ui->Image1->setPixmap(PixelArtPixmap(QStringLiteral(":/quendal.xpm"), devicePixelRatioF()));
     const std::pair<QAction*, const char*> pictures[] = {
-        {ui->ToolButton1, ":/open.xpm"}, {ui->ToolButton2, ":/exit.xpm"},
+        {ui->ToolButton1, ":/open.xpm"},  {ui->ToolButton2, ":/exit.xpm"},
         {ui->ToolButton3, ":/first.xpm"}, {ui->ToolButton5, ":/prev.xpm"},
-        {ui->ToolButton6, ":/next.xpm"}, {ui->ToolButton7, ":/last.xpm"},
+        {ui->ToolButton6, ":/next.xpm"},  {ui->ToolButton7, ":/last.xpm"},
         {ui->ToolButton9, ":/about.xpm"}};
     for (const auto& [action, picture] : pictures) {
         action->setIcon(PixelArtIcon(QString::fromLatin1(picture)));
@@ -120,8 +120,9 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
-        const bool click = PressedLink == watched &&
-                           static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
+        const bool click =
+            PressedLink == watched &&
+            static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint());
         PressedLink = nullptr;
         if (click) {
             watched == ui->Label1 ? Label1Click() : Label2Click();
@@ -193,8 +194,9 @@ TfGrid* TfMain::OpenFile(const QString& fileName) {
         auto grid = std::make_unique<TfGrid>(nullptr, fileName);
         QMdiSubWindow* window = ui->mdiArea->addSubWindow(grid.get());
         TfGrid* shown = grid.release();
-        PlaceNewWindow(*window, *shown);
+        // Shown first, so that its layout is there to measure; placed before it is painted.
         window->show();
+        PlaceNewWindow(*window, *shown);
         ui->mdiArea->setActiveSubWindow(window);
         shown->FocusText();
         return shown;
@@ -264,9 +266,10 @@ void TfMain::Tile1Click() {
         return;
     }
     std::reverse(windows.begin(), windows.end()); // front first
-    const PlacementRule rule = placementRule(*windows.front(), *qobject_cast<TfGrid*>(windows.front()->widget()));
-    const QList<QRect> places =
-        TileGeometries(static_cast<int>(windows.size()), ui->mdiArea->viewport()->size(), 5 * rule.Step);
+    const PlacementRule rule =
+        placementRule(*windows.front(), *qobject_cast<TfGrid*>(windows.front()->widget()));
+    const QList<QRect> places = TileGeometries(static_cast<int>(windows.size()),
+                                               ui->mdiArea->viewport()->size(), 5 * rule.Step);
     for (qsizetype i = 0; i < windows.size(); ++i) {
         windows[i]->setGeometry(places[i]);
     }
@@ -278,14 +281,17 @@ void TfMain::Cascade1Click() {
     if (windows.isEmpty()) {
         return;
     }
-    const PlacementRule rule = placementRule(*windows.front(), *qobject_cast<TfGrid*>(windows.front()->widget()));
+    const PlacementRule rule =
+        placementRule(*windows.front(), *qobject_cast<TfGrid*>(windows.front()->widget()));
     const QList<QRect> places =
         CascadeGeometries(static_cast<int>(windows.size()), ui->mdiArea->viewport()->size(), rule);
     for (qsizetype i = 0; i < windows.size(); ++i) {
         windows[i]->setGeometry(places[i]);
         windows[i]->raise();
     }
-    NextWindowIndex = static_cast<int>(windows.size()) - 1;
+    // A new window goes on one step from the front one.
+    const int positions = CascadeSteps(ui->mdiArea->viewport()->height(), rule.Step) + 1;
+    NextWindowIndex = static_cast<int>((windows.size() - 1) % positions);
 }
 
 // Lines up the minimised document windows along the bottom of the MDI area, left to right

@@ -10,15 +10,6 @@ bool ShowsMinimum(int index, QSize area, const PlacementRule& rule) {
     return offset + minimum.width() <= area.width() && offset + minimum.height() <= area.height();
 }
 
-// How many windows one cascade holds before they would fall below the minimum.
-int CascadeLength(QSize area, const PlacementRule& rule) {
-    int length = 1;
-    while (ShowsMinimum(length, area, rule)) {
-        ++length;
-    }
-    return length;
-}
-
 // Splits `total` pixels into `parts` runs that differ by at most one, the first ones longer.
 int Share(int total, int parts, int index) {
     return total / parts + (index < total % parts ? 1 : 0);
@@ -42,16 +33,17 @@ QRect NewWindowGeometry(int index, QSize area, const PlacementRule& rule) {
     return {QPoint(offset, offset), rule.Design.boundedTo(room)};
 }
 
+int CascadeSteps(int areaHeight, int step) {
+    return areaHeight / (3 * std::max(1, step));
+}
+
 QList<QRect> CascadeGeometries(int count, QSize area, const PlacementRule& rule) {
     QList<QRect> geometries;
-    if (count <= 0) {
-        return geometries;
-    }
-    const int length = std::min(count, CascadeLength(area, rule));
-    const int span = (length - 1) * rule.Step;
+    const int steps = CascadeSteps(area.height(), rule.Step);
+    const int span = steps * rule.Step;
     const QSize size(std::max(1, area.width() - span), std::max(1, area.height() - span));
     for (int i = 0; i < count; ++i) {
-        const int offset = (i % length) * rule.Step;
+        const int offset = (i % (steps + 1)) * rule.Step;
         geometries.append(QRect(QPoint(offset, offset), size));
     }
     return geometries;
@@ -69,9 +61,9 @@ QList<QRect> TileGeometries(int count, QSize area, int minimumHeight) {
         const int row = i / columns;
         const int inRow = row == rows - 1 ? count - row * columns : columns;
         const int column = i % columns;
-        geometries.append(QRect(ShareStart(area.width(), inRow, column),
-                                ShareStart(area.height(), rows, row),
-                                Share(area.width(), inRow, column), Share(area.height(), rows, row)));
+        geometries.append(
+            QRect(ShareStart(area.width(), inRow, column), ShareStart(area.height(), rows, row),
+                  Share(area.width(), inRow, column), Share(area.height(), rows, row)));
     }
     return geometries;
 }

@@ -7,9 +7,9 @@
 #include <QSize>
 
 struct PlacementRule {
-    int Step = 20;         // one cascade step: a title bar's height
-    QSize Design;          // a new window's size where there is room (664 x 439)
-    QSize Minimum;         // the least that still shows the header report whole
+    int Step = 20; // one cascade step: a title bar's height
+    QSize Design;  // a new window's size where there is room (664 x 439)
+    QSize Minimum; // the least that still shows the header report whole
 };
 
 // The cascade index of the window opened after the one at `previous` (-1 for the first):
@@ -20,9 +20,13 @@ struct PlacementRule {
 // cut to what the area shows from there.
 [[nodiscard]] QRect NewWindowGeometry(int index, QSize area, const PlacementRule& rule);
 
-// Window, Cascade for `count` windows, back to front: each one step down and right of the
-// one behind it, all the same size (the area less the steps). When so many windows would be
-// smaller than the minimum, the cascade starts again at the top-left.
+// How many steps down and right one cascade takes in an area `areaHeight` high: as many as
+// fit three times over, so that the windows keep two thirds of the area.
+[[nodiscard]] int CascadeSteps(int areaHeight, int step);
+
+// Window, Cascade for `count` windows, back to front: all the same size, the area less the
+// cascade's steps; each one step down and right of the one behind it, starting again at the
+// top-left after the last step.
 [[nodiscard]] QList<QRect> CascadeGeometries(int count, QSize area, const PlacementRule& rule);
 
 // Window, Tile in the horizontal mode for `count` windows: stacked one above the other, each
