@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -120,6 +121,7 @@ class tst_Viewer : public QObject {
     void statusFollowsCommandsNotActivation();
     void noRecordsAndNoInfoAreas();
     void closeClosesOnlyTheFrontWindow();
+    void documentWindowKeys();
     void arrangeAllLinesUpMinimisedWindows();
     void exitClosesEverything();
     void aboutBoxClosesEveryWay_data();
@@ -199,6 +201,9 @@ void tst_Viewer::openShowsTheFileOnFourTabs() {
     QCOMPARE(fMain->recordStatus(), QStringLiteral("Record: 1 of 2"));
     // The keyboard goes to the front tab's text box, also after a change of tab.
     QTRY_COMPARE(QApplication::focusWidget(), form.mHead);
+    // The header memo takes typing, as a text box that is not read-only; nothing reads it.
+    QTest::keyClicks(form.mHead, QStringLiteral("typed"));
+    QVERIFY(form.mHead->toPlainText().contains(QLatin1String("typed")));
     form.PageControl1->setCurrentWidget(form.TabSheet5);
     QCOMPARE(QApplication::focusWidget(), form.mRec);
     // The dialog keeps the chosen file for the next time.
@@ -347,16 +352,52 @@ void tst_Viewer::noRecordsAndNoInfoAreas() {
     QCOMPARE(fMain->recordStatus(), QStringLiteral("Record: 1 of 1"));
 }
 
+// Only the front window closes, freed, and the one behind it comes to the front.
 void tst_Viewer::closeClosesOnlyTheFrontWindow() {
     TempFile file(PdbBuilder{}.Record(Text("r")).Build());
     const QString path = QString::fromStdString(file.path());
     QPointer<TfGrid> first = fMain->OpenFile(path);
     QPointer<TfGrid> second = fMain->OpenFile(path);
+    QPointer<TfGrid> third = fMain->OpenFile(path);
     fMain->form().File1->actions().at(1)->trigger(); // File, Close
-    QTRY_VERIFY(second.isNull());                    // freed, not minimised
-    QVERIFY(!first.isNull());
-    QCOMPARE(WindowCount(), 1);
-    QCOMPARE(fMain->ActiveMDIChild(), first.data());
+    QTRY_VERIFY(third.isNull());                     // freed, not minimised
+    QCOMPARE(WindowCount(), 2);
+    QCOMPARE(fMain->ActiveMDIChild(), second.data());
+    fMain->form().mdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+    fMain->Close1Click();
+    QTRY_VERIFY(first.isNull());
+    QCOMPARE(fMain->ActiveMDIChild(), second.data());
+}
+
+// The keys of a document window: Ctrl+PgDn and Ctrl+PgUp step its tabs with the keyboard in
+// the new tab's text; on the focused tab strip the arrows walk the tabs and the keyboard
+// stays there; Ctrl+F6 brings the next window to the front, Ctrl+F4 closes the front one.
+void tst_Viewer::documentWindowKeys() {
+    TempFile file(PdbBuilder{}.App(Text("app")).Record(Text("r")).Build());
+    const QString path = QString::fromStdString(file.path());
+    QPointer<TfGrid> behind = fMain->OpenFile(path);
+    QPointer<TfGrid> grid = fMain->OpenFile(path);
+    QVERIFY(QTest::qWaitForWindowActive(fMain));
+    Ui::TfGrid& form = grid->form();
+    QTRY_COMPARE(QApplication::focusWidget(), form.mHead);
+    QTest::keyClick(form.mHead, Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(form.PageControl1->currentWidget(), form.tAppInfo);
+    QCOMPARE(QApplication::focusWidget(), form.mApp);
+    QTest::keyClick(form.mApp, Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(form.mHead, Qt::Key_PageUp, Qt::ControlModifier);
+    QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet5);
+    QTabBar* tabs = form.PageControl1->tabBar();
+    tabs->setFocus(Qt::BacktabFocusReason);
+    QTest::keyClick(tabs, Qt::Key_Left);
+    QTest::keyClick(tabs, Qt::Key_Left);
+    QCOMPARE(form.PageControl1->currentWidget(), form.tAppInfo);
+    QCOMPARE(QApplication::focusWidget(), tabs);
+    QTest::keyClick(tabs, Qt::Key_F6, Qt::ControlModifier);
+    QCOMPARE(fMain->ActiveMDIChild(), behind.data());
+    QTRY_COMPARE(QApplication::focusWidget(), behind->form().mHead);
+    QTest::keyClick(behind->form().mHead, Qt::Key_F4, Qt::ControlModifier);
+    QTRY_VERIFY(behind.isNull());
+    QCOMPARE(fMain->ActiveMDIChild(), grid.data());
 }
 
 void tst_Viewer::arrangeAllLinesUpMinimisedWindows() {

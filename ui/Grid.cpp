@@ -9,10 +9,12 @@
 #include "TextFont.h"
 #include "ui_Grid.h"
 
+#include <QAction>
 #include <QTabBar>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace vexlin;
 
@@ -28,7 +30,22 @@ TfGrid::TfGrid(QWidget* owner, const QString& fileName)
         box->setFont(TextFont());
     }
     setWindowTitle(fileName);
-    connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TfGrid::FocusText);
+    // A tab changed from the focused tab strip keeps the keyboard there, so that the arrows
+    // walk the tabs; any other change gives it to the new tab's text.
+    connect(ui->PageControl1, &QTabWidget::currentChanged, this, [this] {
+        if (!ui->PageControl1->tabBar()->hasFocus()) {
+            FocusText();
+        }
+    });
+    // Ctrl+PgDn and Ctrl+PgUp step the tabs, wherever the keyboard is in the window.
+    for (const auto& [key, step] :
+         {std::pair{Qt::Key_PageDown, 1}, std::pair{Qt::Key_PageUp, -1}}) {
+        auto* action = new QAction(this);
+        action->setShortcut(QKeySequence(Qt::CTRL | key));
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, [this, step] { StepTab(step); });
+    }
 
     ShowHeader();
     if (Image->Header.AppInfoArea != 0) {
@@ -56,6 +73,11 @@ void TfGrid::FocusText() {
             }
         }
     }
+}
+
+void TfGrid::StepTab(int step) {
+    const int count = ui->PageControl1->count();
+    ui->PageControl1->setCurrentIndex((ui->PageControl1->currentIndex() + step + count) % count);
 }
 
 QSize TfGrid::ReportSize() const {

@@ -32,6 +32,8 @@ class TfGrid : public QWidget {
 
     // Gives the keyboard focus to the text box of the tab in front.
     void FocusText();
+    // Brings the next (1) or previous (-1) tab to the front, round from the last to the first.
+    void StepTab(int step);
     // The least size of this window's contents that shows the header report whole; valid
     // once the window is laid out (shown).
     [[nodiscard]] QSize ReportSize() const;

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
@@ -91,6 +92,9 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
     connect(ui->ToolButton9, &QAction::triggered, this, &TfMain::ToolButton9Click);
     ui->Label1->installEventFilter(this);
     ui->Label2->installEventFilter(this);
+    // Closing the front window brings the one behind it to the front, and Ctrl+F6 steps
+    // through the windows from front to back.
+    ui->mdiArea->setActivationOrder(QMdiArea::StackingOrder);
     connect(ui->mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
         if (TfGrid* grid = window ? qobject_cast<TfGrid*>(window->widget()) : nullptr) {
             grid->FocusText();
@@ -185,6 +189,30 @@ QList<QMdiSubWindow*> TfMain::ArrangedWindows() const {
     return windows;
 }
 
+// The keys of a document window's system menu: Ctrl+F4 closes the window, Ctrl+F6 brings
+// the next one to the front. They work wherever the keyboard is in the window.
+void TfMain::AddWindowKeys(QMdiSubWindow& window) {
+    QMenu* menu = window.systemMenu();
+    QAction* close = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->shortcuts() == QKeySequence::keyBindings(QKeySequence::Close)) {
+            close = action;
+        }
+    }
+    if (close == nullptr) {
+        close = menu->addAction(tr("&Close"), &window, &QMdiSubWindow::close);
+    }
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    auto* next = new QAction(tr("Nex&t"), &window);
+    next->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F6));
+    connect(next, &QAction::triggered, ui->mdiArea, &QMdiArea::activateNextSubWindow);
+    menu->addAction(next);
+    for (QAction* action : {close, next}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        window.addAction(action);
+    }
+}
+
 void TfMain::ShowError(const QString& message) {
     QMessageBox::critical(this, tr("Vexlin"), message);
 }
@@ -197,6 +225,7 @@ TfGrid* TfMain::OpenFile(const QString& fileName) {
         // Shown first, so that its layout is there to measure; placed before it is painted.
         window->show();
         PlaceNewWindow(*window, *shown);
+        AddWindowKeys(*window);
         ui->mdiArea->setActiveSubWindow(window);
         shown->FocusText();
         return shown;

@@ -62,8 +62,10 @@ class TfMain : public QMainWindow {
   private:
     void ShowError(const QString& message);
     void ForgetDialog();
-    [[nodiscard]] PlacementRule placementRule(const QMdiSubWindow& window, const TfGrid& grid) const;
+    [[nodiscard]] PlacementRule placementRule(const QMdiSubWindow& window,
+                                              const TfGrid& grid) const;
     void PlaceNewWindow(QMdiSubWindow& window, const TfGrid& grid);
+    void AddWindowKeys(QMdiSubWindow& window);
     [[nodiscard]] QList<QMdiSubWindow*> ArrangedWindows() const;
     // Applies a record navigation operation to the active document window, if there is one.
     void ApplyToActiveChild(void (TfGrid::*operation)());
