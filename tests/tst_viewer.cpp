@@ -58,6 +58,9 @@ void OpenThroughDialog(const QString& path) {
         // Typed into the file name box and confirmed with Enter, as a user does.
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);
+        // In the name box, as a user types: the last file, preselected in the list, is let go.
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        name->setFocus();
         name->setText(path);
         QTest::keyClick(name, Qt::Key_Return);
         if (QApplication::activeModalWidget() == dialog) {
@@ -114,6 +117,7 @@ class tst_Viewer : public QObject {
     void cancellingOpenChangesNothing();
     void openShowsTheFileOnFourTabs();
     void openDialogMatchesAnyLetterCase();
+    void openDialogTakesNamesAsTypedAndListsAnew();
     void sameFileTwiceGivesIndependentWindows();
     void newWindowsShowTheReportWhole();
     void navigationAtBothEnds();
@@ -233,6 +237,43 @@ void tst_Viewer::openDialogMatchesAnyLetterCase() {
     shown->sort();
     QCOMPARE(*shown, (QStringList{QStringLiteral("Mixed.Pdb"), QStringLiteral("UPPER.PDB"),
                                   QStringLiteral("lower.pdb")}));
+}
+
+// A typed name that exists opens as typed; ".pdb" is added only to one that does not. Each
+// showing lists the folder as it is then: a file that has grown since shows its new size.
+void tst_Viewer::openDialogTakesNamesAsTypedAndListsAnew() {
+    QTemporaryDir dir;
+    const Bytes database = PdbBuilder{}.Record(Text("r")).Build();
+    for (const char* name : {"MemoBackup", "Other.pdb", "Big.pdb"}) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (QLatin1String(name) != QLatin1String("Big.pdb")) {
+            f.write(reinterpret_cast<const char*>(database.data()), qint64(database.size()));
+        }
+    }
+    OpenThroughDialog(dir.filePath(QStringLiteral("MemoBackup")));
+    QVERIFY(fMain->ActiveMDIChild());
+    QCOMPARE(fMain->ActiveMDIChild()->windowTitle(), dir.filePath(QStringLiteral("MemoBackup")));
+    OpenThroughDialog(dir.filePath(QStringLiteral("Other")));
+    QCOMPARE(WindowCount(), 2);
+    QCOMPARE(fMain->ActiveMDIChild()->windowTitle(), dir.filePath(QStringLiteral("Other.pdb")));
+
+    const auto listedSize = [&dir](qint64 expected) {
+        WhenModal([&dir, expected](QWidget* modal) {
+            auto* model = modal->findChild<QFileSystemModel*>();
+            QVERIFY(model);
+            QTRY_COMPARE(model->size(model->index(dir.filePath(QStringLiteral("Big.pdb")))),
+                         expected);
+            static_cast<QDialog*>(modal)->reject();
+        });
+        fMain->ToolButton1Click();
+    };
+    listedSize(0);
+    QFile big(dir.filePath(QStringLiteral("Big.pdb")));
+    QVERIFY(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(5 * 1048576, '\0'));
+    big.close();
+    listedSize(5 * 1048576);
 }
 
 void tst_Viewer::sameFileTwiceGivesIndependentWindows() {

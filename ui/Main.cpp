@@ -11,6 +11,7 @@
 #include <QCompleter>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -66,15 +67,7 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
     ui->cSB->addWidget(StatusPanel1, 1);
     ui->cSB->setFixedHeight(18);
 
-    dlgOpen = new QFileDialog(this);
-    dlgOpen->setObjectName(QStringLiteral("dlgOpen"));
-    dlgOpen->setOption(QFileDialog::DontUseNativeDialog);
-    dlgOpen->setFileMode(QFileDialog::ExistingFile);
-    dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgOpen->setNameFilter(tr("Pilot Data Base (*.PDB)"));
-    dlgOpen->setDefaultSuffix(QStringLiteral("pdb"));
-    // Without QDir::CaseSensitive the pattern matches .pdb, .PDB and .Pdb alike.
-    dlgOpen->setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);
+    RenewDialog();
 
     connect(ui->Open1, &QAction::triggered, this, &TfMain::Open1Click);
     connect(ui->Close1, &QAction::triggered, this, &TfMain::Close1Click);
@@ -235,10 +228,50 @@ TfGrid* TfMain::OpenFile(const QString& fileName) {
     return nullptr;
 }
 
-void TfMain::ToolButton1Click() {
-    if (!dlgOpen->selectedFiles().isEmpty()) {
-        dlgOpen->selectFile(dlgOpen->selectedFiles().constFirst());
+namespace {
+
+// The open dialog adds the default extension only to a typed name that does not exist as
+// typed, so that a file without an extension opens too.
+class OpenDialog : public QFileDialog {
+  public:
+    explicit OpenDialog(QWidget* parent) : QFileDialog(parent) {}
+
+    void accept() override {
+        setDefaultSuffix(QString());
+        const QStringList typed = selectedFiles();
+        if (typed.size() != 1 || !QFileInfo::exists(typed.constFirst())) {
+            setDefaultSuffix(QStringLiteral("pdb"));
+        }
+        QFileDialog::accept();
     }
+};
+
+} // namespace
+
+// A new dialog for every showing, so that its listing shows the folder as it is now (a file
+// listed while it was being written would keep its old size); it takes over the last one's
+// folder, view and history, and the file chosen last.
+void TfMain::RenewDialog() {
+    auto* dialog = new OpenDialog(this);
+    dialog->setObjectName(QStringLiteral("dlgOpen"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setNameFilter(tr("Pilot Data Base (*.PDB)"));
+    // Without QDir::CaseSensitive the pattern matches .pdb, .PDB and .Pdb alike.
+    dialog->setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);
+    if (dlgOpen != nullptr) {
+        dialog->restoreState(dlgOpen->saveState());
+        if (!dlgOpen->selectedFiles().isEmpty()) {
+            dialog->selectFile(dlgOpen->selectedFiles().constFirst());
+        }
+        delete dlgOpen;
+    }
+    dlgOpen = dialog;
+}
+
+void TfMain::ToolButton1Click() {
+    RenewDialog();
     const bool chosen = dlgOpen->exec() == QDialog::Accepted && !dlgOpen->selectedFiles().isEmpty();
     ForgetDialog();
     if (chosen) {

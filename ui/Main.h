@@ -61,6 +61,7 @@ class TfMain : public QMainWindow {
 
   private:
     void ShowError(const QString& message);
+    void RenewDialog();
     void ForgetDialog();
     [[nodiscard]] PlacementRule placementRule(const QMdiSubWindow& window,
                                               const TfGrid& grid) const;
