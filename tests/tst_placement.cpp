@@ -34,6 +34,7 @@ class tst_Placement : public QObject {
     void cascadeStepsAThirdOfTheArea_data();
     void cascadeStepsAThirdOfTheArea();
     void tileStacksThenMakesAGrid();
+    void framesCentredWithinTheScreen();
 };
 
 void tst_Placement::newWindowsStepAndStartAgain() {
@@ -104,6 +105,16 @@ void tst_Placement::tileStacksThenMakesAGrid() {
     QCOMPARE(seven[6], QRect(0, 262, 727, 131));
     QCOMPARE(OverlapOrHoles(seven, FrameArea), 0);
     QCOMPARE(OverlapOrHoles(TileGeometries(1, FrameArea, 120), FrameArea), 0);
+}
+
+// The frame at its outer size where the screen has room, else cut to the screen's available
+// area; centred either way, so its title bar is on the screen.
+void tst_Placement::framesCentredWithinTheScreen() {
+    const QSize outer(727, 528);
+    QCOMPARE(CentredWithin(outer, QRect(0, 0, 1280, 900)), QRect(276, 186, 727, 528));
+    // 1280 x 900 at twice the scale, and a 1366 x 768 laptop at 150 % less a 24-pixel panel.
+    QCOMPARE(CentredWithin(outer, QRect(0, 0, 640, 450)), QRect(0, 0, 640, 450));
+    QCOMPARE(CentredWithin(outer, QRect(0, 16, 911, 496)), QRect(92, 16, 727, 496));
 }
 
 QTEST_MAIN(tst_Placement)

@@ -483,12 +483,16 @@ void tst_Viewer::aboutBoxClosesEveryWay() {
     for (int round = 0; round < 2; ++round) {
         auto text = std::make_shared<QString>();
         auto focus = std::make_shared<bool>(false);
+        auto selected = std::make_shared<bool>(true);
         WhenModal([=](QWidget* modal) {
             QCOMPARE(modal, AboutBox);
             Ui::TAboutBox& f = AboutBox->form();
             *text = f.Label1->text() + f.lVer->text() + f.Memo1->toPlainText();
             // The box may be found modal a moment before it gets the keyboard.
             *focus = QTest::qWaitFor([&] { return f.Button1->hasFocus(); }, 5000);
+            // Each showing starts as the first: nothing left selected from the last one.
+            *selected = f.Memo1->textCursor().hasSelection();
+            f.Memo1->selectAll();
             switch (way) {
             case 0:
                 QTest::mouseClick(f.Button1, Qt::LeftButton);
@@ -510,6 +514,7 @@ void tst_Viewer::aboutBoxClosesEveryWay() {
         }
         QVERIFY(!AboutBox->isVisible());
         QVERIFY(*focus);
+        QVERIFY(!*selected);
         QCOMPARE(AboutBox->result(), way == 3 ? int(QDialog::Rejected) : int(QDialog::Accepted));
         QCOMPARE(*text,
                  QStringLiteral("VexlinVersion 1.1by Brisane\n\nMail:    "

@@ -2,10 +2,12 @@
 
 #include "Main.h"
 #include "PixelArt.h"
+#include "ScreenPlacement.h"
 #include "ui_About.h"
 
 #include <QKeyEvent>
-#include <QScreen>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QTimer>
 
 TAboutBox* AboutBox = nullptr;
@@ -64,14 +66,15 @@ void TAboutBox::changeEvent(QEvent* event) {
     }
 }
 
-// Every showing starts with the focus on the OK button, wherever it was left last time.
+// Every showing starts as the first: centred on the screen, nothing selected in the memo,
+// its text from the top, the focus on the OK button.
 void TAboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    // Centred on the screen, as the form says, wherever the window manager would put it.
-    if (const QScreen* target = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(target->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    PlaceOnScreen(*this, frameGeometry().size());
+    QTextCursor start = ui->Memo1->textCursor();
+    start.movePosition(QTextCursor::Start);
+    ui->Memo1->setTextCursor(start);
+    ui->Memo1->verticalScrollBar()->setValue(0);
+    ui->Memo1->horizontalScrollBar()->setValue(0);
     ui->Button1->setFocus(Qt::OtherFocusReason);
 }

@@ -5,6 +5,7 @@
 #include "Grid.h"
 #include "PixelArt.h"
 #include "Placement.h"
+#include "ScreenPlacement.h"
 #include "ui_Main.h"
 
 #include <QAbstractItemView>
@@ -17,9 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QStyle>
-#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
@@ -63,6 +62,12 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
     StatusPanel1 = new QLabel(tr("Brisane") + QString(9, QLatin1Char(' ')), ui->cSB);
     StatusPanel1->setObjectName(QStringLiteral("cSBPanel1"));
     StatusPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Each panel a sunken bevel with a gap between them, as status panels are drawn.
+    for (QLabel* panel : {StatusPanel0, StatusPanel1}) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setIndent(2);
+    }
+    ui->cSB->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
     ui->cSB->addWidget(StatusPanel0);
     ui->cSB->addWidget(StatusPanel1, 1);
     ui->cSB->setFixedHeight(18);
@@ -129,25 +134,14 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-// Centred on the screen when first shown. Before the window manager has framed the window
-// its frame is not known, so the frame is centred once more when it is.
+// Centred on the screen when first shown, at the stored outer size (727 x 528, the window
+// manager's frame included) or less where the screen is smaller.
 void TfMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (Centred) {
-        return;
+    if (!Centred) {
+        Centred = true;
+        PlaceOnScreen(*this, QSize(727, 528));
     }
-    Centred = true;
-    const auto centre = [this] {
-        const QScreen* target = screen() ? screen() : QGuiApplication::primaryScreen();
-        if (target == nullptr) {
-            return;
-        }
-        QRect frame = frameGeometry();
-        frame.moveCenter(target->availableGeometry().center());
-        move(frame.topLeft());
-    };
-    centre();
-    QTimer::singleShot(100, this, centre);
 }
 
 PlacementRule TfMain::placementRule(const QMdiSubWindow& window, const TfGrid& grid) const {

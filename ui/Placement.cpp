@@ -67,3 +67,9 @@ QList<QRect> TileGeometries(int count, QSize area, int minimumHeight) {
     }
     return geometries;
 }
+
+QRect CentredWithin(QSize outer, QRect available) {
+    QRect place(QPoint(), outer.boundedTo(available.size()));
+    place.moveCenter(available.center());
+    return place;
+}

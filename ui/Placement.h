@@ -33,3 +33,6 @@ struct PlacementRule {
 // as wide as the area; with more windows than rows of at least `minimumHeight` fit, a grid of
 // rows filled left to right, the last row sharing its width among fewer windows.
 [[nodiscard]] QList<QRect> TileGeometries(int count, QSize area, int minimumHeight);
+
+// A window of outer size `outer`, never larger than `available`, centred in it.
+[[nodiscard]] QRect CentredWithin(QSize outer, QRect available);
