@@ -6,6 +6,7 @@ condition with a timeout, so a failure means the program did not get there.
 
 Usage: drive.py VEXLIN SAMPLES_DIR SHOTS_DIR"""
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -88,7 +89,8 @@ def find(app, role, name=None, visible=True):
 
 
 def documents(app):
-    return [n for n in find(app, "frame") if n.name.endswith(".pdb")]
+    """The document windows, each titled with its file's whole path."""
+    return [n for n in find(app, "frame") if n.name.startswith("/")]
 
 
 def status(app):
@@ -98,6 +100,54 @@ def status(app):
 
 def has_status(app, text):
     return text in status(app)
+
+
+def current_tab(document):
+    """The name of the tab in front: the tab list is named after it."""
+    tabs = [n for n in walk(document) if n.getRoleName() == "page tab list"]
+    return tabs[0].name if tabs else None
+
+
+def click_button(app, hint):
+    button = wait("the toolbar button named '%s'" % hint, lambda: find(app, "push button", hint))[0]
+    x, y, w, h = extents(button)
+    click_at(x + w // 2, y + h // 2)
+
+
+def gray(x, y, w, h):
+    """The screen's pixels in a rectangle, one byte of grey each, row by row."""
+    return subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "-depth", "8",
+                           "gray:-"], check=True, capture_output=True).stdout
+
+
+def bars(x, y, w, h):
+    """The middles (screen x) of the dark vertical strokes that cross a strip from top to
+    bottom: the bars of the dump lines in it."""
+    pixels = gray(x, y, w, h)
+    dark = [sum(pixels[row * w + col] < 110 for row in range(h)) >= h * 3 // 4 for col in range(w)]
+    middles, start = [], None
+    for col in range(w + 1):
+        if col < w and dark[col] and start is None:
+            start = col
+        elif (col == w or not dark[col]) and start is not None:
+            middles.append(x + (start + col - 1) / 2)
+            start = None
+    return middles
+
+
+def frame_extents(pid):
+    """The window manager's frame around the program's main window: left, right, top, bottom."""
+    ids = subprocess.run(["xdotool", "search", "--all", "--pid", str(pid), "--name", "^Vexlin$"],
+                         capture_output=True, text=True).stdout.split()
+    for window in ids:
+        out = subprocess.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], capture_output=True, text=True).stdout
+        if "=" in out:
+            return tuple(int(v) for v in out.split("=")[1].split(","))
+    return (0, 0, 0, 0)
+
+
+def clipboard():
+    return subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, text=True).stdout
 
 
 def open_by_typing(app, typed, count):
@@ -111,7 +161,7 @@ def open_by_typing(app, typed, count):
     key("Return")
     wait("the dialog to close", lambda: not find(app, "dialog", "Open"))
     wait(name + " in a window of its own",
-         lambda: len(documents(app)) == count and documents(app)[-1].name.endswith("/" + name))
+         lambda: len(documents(app)) == count and any(d.name.endswith("/" + name) for d in documents(app)))
 
 
 def main():
@@ -120,7 +170,12 @@ def main():
     app = wait("vexlin in the accessibility tree", lambda: application(program.pid))
     frame = wait("the main frame", lambda: find(app, "frame", "Vexlin"))[0]
     wait("the main frame to be active", lambda: frame.getState().contains(pyatspi.STATE_ACTIVE))
-    step("started: the frame 'Vexlin' is shown and active, no document window")
+    fx, fy, fw, fh = extents(frame)
+    left, right, top, bottom = frame_extents(program.pid)
+    if (fw + left + right, fh + top + bottom) != (727, 528):
+        fail("the frame's outer size is not 727 x 528: %s with the frame %s" % (extents(frame), (left, right, top, bottom)))
+    step("started: the frame 'Vexlin' is shown and active, 727 x 528 with the window manager's frame, "
+         "no document window")
     if documents(app):
         fail("a document window at start-up")
 
@@ -185,13 +240,77 @@ def main():
     wait("the About box to close", lambda: not find(app, "dialog", "About"))
     step("Help, About... by keyboard shows the About box; Esc closes it")
 
+    # A file without an extension, its whole path typed; then more files up to six windows.
+    backup = os.path.join(SHOTS, "MemoBackup")
+    shutil.copyfile(os.path.join(SAMPLES, "Memos.pdb"), backup)
+    open_by_typing(app, backup, 3)
+    wait("the status of MemoBackup", lambda: has_status(app, "Record: 1 of 4"))
+    step("a file without an extension, its whole path typed, opens as typed")
+    for count, name in ((4, "Damaged.pdb"), (5, "Addresses.pdb"), (6, "Memos.pdb")):
+        open_by_typing(app, os.path.join(SAMPLES, name), count)
+    key("alt+w")
+    wait("the Window menu", lambda: find(app, "menu item", "Cascade"))
+    key("c")
+
+    def six_cascaded():
+        boxes = sorted(extents(d) for d in documents(app))
+        x0, y0 = boxes[0][:2]
+        steps = {b[1] - a[1] for a, b in zip(boxes, boxes[1:])}
+        return (len(boxes) == 6 and (x0, y0) == (ax, ay) and len({b[2:] for b in boxes}) == 1
+                and len(steps) == 1 and min(steps) > 0 and all(b[0] - x0 == b[1] - y0 for b in boxes))
+    wait("six windows cascaded, each title bar one step below the one behind it", six_cascaded)
+    shot("cascaded-six")
+    step("six windows, Window, Cascade: all the same size, each one title bar down and right of the "
+         "one behind it, every title bar visible")
+
     key("alt+f")
     wait("the File menu", lambda: find(app, "menu item", "Close"))
     key("c")
-    wait("one window left", lambda: len(documents(app)) == 1)
-    if not has_status(app, "Record: 1 of 3000"):
+    wait("five windows left", lambda: len(documents(app)) == 5)
+    if not has_status(app, "Record: 1 of 4"):
         fail("closing a window changed the status text: %s" % status(app))
-    step("File, Close closes the front window only; the status text stays")
+    click_button(app, "Last Record")
+    wait("Addresses.pdb (3 records), the window behind, in front", lambda: has_status(app, "Record: 3 of 3"))
+    step("File, Close closes the front window only, the status text stays; the window behind it "
+         "(Addresses.pdb) comes to the front")
+
+    front = [d for d in documents(app) if d.name.endswith("/Addresses.pdb")][0]
+    key("shift+Tab", "Right", "Right")
+    wait("Sort Info in front", lambda: current_tab(front) == "Sort Info")
+    key("Right")
+    wait("Records in front, the keyboard still on the tab strip", lambda: current_tab(front) == "Records")
+    key("ctrl+Prior", "ctrl+Prior")
+    wait("App Info in front", lambda: current_tab(front) == "App Info")
+    step("the tab strip by keyboard: Shift+Tab, Right, Right reaches Sort Info, Right again Records; "
+         "Ctrl+PgUp twice steps back to App Info")
+
+    # The window maximised by a double-click on its title bar, so that whole dump lines show.
+    x, y, w, h = extents(front)
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + 8), "click", "--repeat", "2",
+                    "--delay", "80", "1"], check=True)
+    wait("the window maximised", lambda: extents(front)[2] == aw)
+    tabs = [n for n in walk(front) if n.getRoleName() == "page tab list"][0]
+    below = extents(tabs)[1] + extents(tabs)[3]
+    views = [extents(n) for n in walk(front) if n.getRoleName() == "filler" and showing(n) and extents(n)[1] >= below]
+    vx, vy, vw, vh = min(views, key=lambda e: e[2] * e[3])
+    time.sleep(0.3)
+    # The bars of the first line, found in its pixels: the last two enclose its offset in
+    # the area ("0000"), five characters apart.
+    found = bars(vx, vy + 1, vw, 14)
+    before, after = (found[-2], found[-1]) if len(found) >= 2 else (0, 0)
+    advance = (after - before) / 5
+    if not 5 <= advance <= 12:
+        shot("bars")
+        fail("the bars around the area offset of the first dump line not found: %s" % found)
+    subprocess.run(["xdotool", "mousemove", "--sync", str(round(before + 0.6 * advance)), str(vy + 8),
+                    "mousedown", "1", "mousemove", "--sync", str(round(before + 2 * advance)), str(vy + 8),
+                    "mousemove", "--sync", str(round(after - 0.6 * advance)), str(vy + 8), "mouseup", "1"],
+                   check=True)
+    key("ctrl+c")
+    wait("the area offset on the clipboard", lambda: clipboard() == "0000")
+    shot("offset-selected")
+    step("a drag over the area offset of the first App Info line, placed by its painted bars, copies "
+         "exactly '0000' (read with xclip)")
 
     key("alt+f")
     wait("the File menu", lambda: find(app, "menu item", "Exit"))
