@@ -244,7 +244,7 @@ class OpenDialog : public QFileDialog {
 
 // A new dialog for every showing, so that its listing shows the folder as it is now (a file
 // listed while it was being written would keep its old size); it takes over the last one's
-// folder, view and history, and the file chosen last.
+// folder, view and history, and the file chosen last (not a name typed and then cancelled).
 void TfMain::RenewDialog() {
     auto* dialog = new OpenDialog(this);
     dialog->setObjectName(QStringLiteral("dlgOpen"));
@@ -256,10 +256,10 @@ void TfMain::RenewDialog() {
     dialog->setFilter(QDir::AllEntries | QDir::AllDirs | QDir::NoDotAndDotDot);
     if (dlgOpen != nullptr) {
         dialog->restoreState(dlgOpen->saveState());
-        if (!dlgOpen->selectedFiles().isEmpty()) {
-            dialog->selectFile(dlgOpen->selectedFiles().constFirst());
-        }
         delete dlgOpen;
+    }
+    if (!FileName.isEmpty()) {
+        dialog->selectFile(FileName);
     }
     dlgOpen = dialog;
 }
@@ -269,7 +269,8 @@ void TfMain::ToolButton1Click() {
     const bool chosen = dlgOpen->exec() == QDialog::Accepted && !dlgOpen->selectedFiles().isEmpty();
     ForgetDialog();
     if (chosen) {
-        OpenFile(dlgOpen->selectedFiles().constFirst());
+        FileName = dlgOpen->selectedFiles().constFirst();
+        OpenFile(FileName);
     }
 }
 

@@ -73,6 +73,7 @@ class TfMain : public QMainWindow {
 
     std::unique_ptr<Ui::TfMain> ui;
     QFileDialog* dlgOpen = nullptr;
+    QString FileName; // the file last chosen in the open dialog, offered again next time
     QLabel* StatusPanel0 = nullptr;
     QLabel* StatusPanel1 = nullptr;
     QObject* PressedLink = nullptr;
