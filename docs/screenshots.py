@@ -18,9 +18,10 @@ drive.SHOTS = out
 def frame_shot(app, name):
     frame = drive.find(app, "frame", "Vexlin")[0]
     x, y, w, h = drive.extents(frame)
-    title = 19  # the window manager's title bar above the client area
+    left, right, top, bottom = drive.frame_extents(program.pid)  # the window manager's frame
     time.sleep(0.7)
-    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h + title, x, y - title),
+    subprocess.run(["import", "-window", "root", "-crop",
+                    "%dx%d+%d+%d" % (w + left + right, h + top + bottom, x - left, y - top),
                     "+repage", os.path.join(out, name + ".png")], check=True)
 
 
