@@ -433,6 +433,8 @@ void tst_Viewer::documentWindowKeys() {
     QTest::keyClick(tabs, Qt::Key_Left);
     QCOMPARE(form.PageControl1->currentWidget(), form.tAppInfo);
     QCOMPARE(QApplication::focusWidget(), tabs);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center()); // a click: the text
+    QTRY_COMPARE(QApplication::focusWidget(), form.mSort);
     QTest::keyClick(tabs, Qt::Key_F6, Qt::ControlModifier);
     QCOMPARE(fMain->ActiveMDIChild(), behind.data());
     QTRY_COMPARE(QApplication::focusWidget(), behind->form().mHead);

@@ -37,6 +37,10 @@ TfGrid::TfGrid(QWidget* owner, const QString& fileName)
             FocusText();
         }
     });
+    // A click on a tab gives the keyboard to its text, also from the focused tab strip: once
+    // the click has brought the tab to the front.
+    connect(ui->PageControl1->tabBar(), &QTabBar::tabBarClicked, this,
+            [this] { QMetaObject::invokeMethod(this, &TfGrid::FocusText, Qt::QueuedConnection); });
     // Ctrl+PgDn and Ctrl+PgUp step the tabs, wherever the keyboard is in the window.
     for (const auto& [key, step] :
          {std::pair{Qt::Key_PageDown, 1}, std::pair{Qt::Key_PageUp, -1}}) {
