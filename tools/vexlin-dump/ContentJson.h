@@ -1,6 +1,6 @@
-// The per-format parts of the JSON "Content" object: each adds "Items" (one object per record,
-// in record order, with "Record", "Category", "Private" and the format's own keys) and any
-// keys of the format's app info to the object.
+// The per-format parts of the JSON "Content" object. "Items" holds one object per record, in
+// record order: ItemJson's keys, then what FillItem adds for the item's format. AddHead adds
+// the keys of a format's app info ("Labels" of the address book, ...) to the object.
 #pragma once
 
 #include "content/Content.h"
@@ -16,10 +16,15 @@ using Json = nlohmann::ordered_json;
 // A date as "YYYY-MM-DD", or null.
 [[nodiscard]] Json DateJson(const std::optional<content::Date>& date);
 
-void AddPayload(Json& object, const content::Memos& p);
-void AddPayload(Json& object, const content::ToDos& p);
-void AddPayload(Json& object, const content::Datebook& p);
-void AddPayload(Json& object, const content::AddressBook& p);
-void AddPayload(Json& object, const content::MailBox& p);
+void FillItem(Json& object, const content::MemoItem& item);
+void FillItem(Json& object, const content::ToDoItem& item);
+void FillItem(Json& object, const content::DatebookItem& item);
+void FillItem(Json& object, const content::AddressItem& item);
+void FillItem(Json& object, const content::MailItem& item);
+
+// Formats without keys of their own in the app info take this one.
+template <typename Payload> void AddHead(Json&, const Payload&) {}
+void AddHead(Json& object, const content::Datebook& p);
+void AddHead(Json& object, const content::AddressBook& p);
 
 } // namespace vexlin::dump

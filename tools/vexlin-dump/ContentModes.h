@@ -23,9 +23,9 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::D
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::AddressBook& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::MailBox& p);
 
-// --json --content: the text of the "Content" object (valid UTF-8). The per-format functions
-// that add "Items" and the format's own keys are declared in ContentJson.h.
-[[nodiscard]] std::string ContentJson(const content::Content& c);
+// --json --content: the file's JSON object (its text, as JsonObject gives it) with "Content"
+// added as its last key. The per-format parts are declared in ContentJson.h.
+[[nodiscard]] std::string WithContent(std::string object, const content::Content& c);
 
 // --export DIR: the standard files of one database.
 struct ExportOptions {
@@ -48,23 +48,28 @@ class ExportTarget {
         : Options(options), Base(std::move(baseName)) {}
     // The database file's base name without its extension: "MemoDB" for "a/MemoDB.pdb".
     [[nodiscard]] const std::string& BaseName() const noexcept { return Base; }
-    // Writes bytes to DIR/name (name may hold one folder level, made when missing).
+    // Writes bytes to DIR/name (name may hold a folder, made when missing); with -v says so.
     void Write(const std::string& name, std::string_view bytes);
     [[nodiscard]] std::size_t Written() const noexcept { return Count; }
 
   private:
     const ExportOptions& Options;
     std::string Base;
+    std::filesystem::path MadeFolder; // the folder last made, so that it is made once
     std::size_t Count = 0;
 };
 
 // Writes the files of a decoded database; false when its format has no export. Throws
-// ExportError.
+// ExportError. Records marked deleted (kept by a backup until the next sync) are left out.
 bool Export(ExportTarget& target, const content::Content& c);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Memos& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::ToDos& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Datebook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::AddressBook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::MailBox& p);
+
+// The name of an item's category for CATEGORIES and the like: "" for Unfiled (index 0) and for
+// a category without a name.
+[[nodiscard]] std::string ExportCategory(const content::Content& c, std::uint8_t index);
 
 } // namespace vexlin::dump
