@@ -24,11 +24,13 @@ inline void PutText(Bytes& b, const std::string& text) {
 }
 
 inline void Put16(Bytes& b, std::uint16_t v) {
-    PutBE16(b, b.size(), v);
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+    b.push_back(static_cast<std::uint8_t>(v));
 }
 
 inline void Put32(Bytes& b, std::uint32_t v) {
-    PutBE32(b, b.size(), v);
+    Put16(b, static_cast<std::uint16_t>(v >> 16));
+    Put16(b, static_cast<std::uint16_t>(v));
 }
 
 // The category block: names in order from index 0 (IDs equal to the index), the renamed bits.
@@ -81,7 +83,8 @@ inline Bytes MemoSample() {
 inline Bytes ToDoSample() {
     PdbBuilder b = PimBuilder("ToDoDB", "todo");
     Bytes app = CategoryBlock({"Unfiled", "Work"});
-    Put16(app, 0);
+    Put16(app, 0); // reserved
+    Put16(app, 0); // dirty
     app.push_back(0);
     app.push_back(0);
     b.App(app);

@@ -210,10 +210,16 @@ TEST(Content, DamageIsDecodedAsFarAsItGoesAndReported) {
     unknownRepeat.When = PackDate(2003, 5, 6);
     unknownRepeat.Repeat = RepeatBytes(9, 0xFFFF, 1, 0, 0);
     unknownRepeat.Description = "Odd";
-    FileBytes exceptions = EventRecord({.When = PackDate(2003, 5, 6), .Exceptions = {PackDate(2003, 5, 7)},
-                                    .Description = "Many"});
+    EventSpec spec;
+    spec.When = PackDate(2003, 5, 6);
+    spec.Exceptions = {PackDate(2003, 5, 7)};
+    spec.Description = "Many";
+    FileBytes exceptions = EventRecord(spec);
     exceptions[8] = 0x01; // 256 + 1 exceptions in a record that holds one
-    FileBytes flags = EventRecord({.When = PackDate(2003, 2, 30), .Description = "Flags"});
+    spec = EventSpec();
+    spec.When = PackDate(2003, 2, 30);
+    spec.Description = "Flags";
+    FileBytes flags = EventRecord(spec);
     flags[7] |= 0x21; // two bits this decoder does not know
     date.Record(EventRecord(unknownRepeat)).Record(exceptions).Record(flags);
     const Decoded e = Decode(date.Build());
@@ -250,8 +256,9 @@ TEST(Content, EveryCutOfEveryRecordStaysInsideIt) {
                 const Decoded d = Decode(b.Build());
                 for (const std::string& text : Texts(d.Result))
                     ASSERT_TRUE(ValidUtf8(text)) << name << " record " << r << " cut " << cut;
-                if (cut > 0)
+                if (cut > 0) {
                     EXPECT_FALSE(d.Result.Findings.empty()) << name << " record " << r << " cut " << cut;
+                }
                 for (const Finding& f : d.Result.Findings)
                     EXPECT_EQ(f.Code.substr(0, 8), "content-");
             }
