@@ -64,7 +64,7 @@ bool Reader::Skip(std::size_t count, std::string_view what) {
 std::string Reader::Decode(std::span<const std::uint8_t> bytes, std::size_t at,
                            std::string_view what) {
     std::string text;
-    text.reserve(bytes.size());
+    text.reserve(bytes.size() + bytes.size() / 2 + 8); // room for some 3-byte characters
     if (const std::size_t replaced = Context.Text.Append(bytes, text); replaced > 0) {
         ReportAt(at, Severity::Warning, "content-encoding",
                  std::string(what) + ": " + std::to_string(replaced) +

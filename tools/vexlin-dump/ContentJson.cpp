@@ -72,12 +72,12 @@ Json RepeatJson(const std::optional<EventRepeat>& repeat) {
 
 } // namespace
 
-Json ItemJson(const Item& item) {
-    return {{"Record", item.Record},
-            {"Category", item.Category},
-            {"Private", item.Private},
-            {"Deleted", item.Deleted},
-            {"Damaged", item.Damaged}};
+void FillBase(Json& o, const Item& item) {
+    o["Record"] = item.Record;
+    o["Category"] = item.Category;
+    o["Private"] = item.Private;
+    o["Deleted"] = item.Deleted;
+    o["Damaged"] = item.Damaged;
 }
 
 Json DateJson(const std::optional<Date>& date) {
@@ -154,37 +154,45 @@ void AddHead(Json& o, const AddressBook& p) {
     o["SortByCompany"] = p.SortByCompany;
 }
 
-std::string WithContent(std::string object, const Content& c) {
+void WriteWithContent(StreamTarget& out, std::string_view object, const Content& c) {
     Json head;
     head["Format"] = FormatName(c.Kind);
     head["Encoding"] = c.Encoding;
     head["Categories"] = CategoriesJson(c.Categories);
-    std::string items = "[";
     std::visit(
         [&](const auto& payload) {
-            using Payload = std::decay_t<decltype(payload)>;
-            if constexpr (!std::is_same_v<Payload, std::monostate>) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>)
                 AddHead(head, payload);
-                items.reserve(payload.Items.size() * 120);
+        },
+        c.Payload);
+    std::string text = Dump(head);
+    text.pop_back(); // the closing brace: "Items" follows
+    EscapeJsonControls(text);
+    out.Write(object.substr(0, object.size() - 1)); // without its closing brace
+    out.Write(",\"Content\":");
+    out.Write(text);
+    out.Write(",\"Items\":[");
+    // Up to 65,535 items, written one by one as they are serialised: one element object is
+    // refilled (its keys stay), and nothing the size of the whole is held in memory.
+    std::visit(
+        [&](const auto& payload) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>) {
+                Json element = Json::object();
+                bool first = true;
                 for (const auto& item : payload.Items) {
-                    Json element = ItemJson(item);
+                    FillBase(element, item);
                     FillItem(element, item);
-                    items += Dump(element);
-                    items += ',';
+                    text = Dump(element);
+                    EscapeJsonControls(text);
+                    if (!first)
+                        out.Write(",");
+                    out.Write(text);
+                    first = false;
                 }
             }
         },
         c.Payload);
-    if (items.back() == ',')
-        items.pop_back();
-    items += ']';
-    std::string text = Dump(head);
-    text.pop_back();
-    text += ",\"Items\":" + items + '}';
-    EscapeJsonControls(text);
-    object.pop_back(); // the object's closing brace
-    object += ",\"Content\":" + text + '}';
-    return object;
+    out.Write("]}}\n");
 }
 
 } // namespace vexlin::dump

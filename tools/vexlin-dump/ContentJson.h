@@ -1,6 +1,7 @@
 // The per-format parts of the JSON "Content" object. "Items" holds one object per record, in
-// record order: ItemJson's keys, then what FillItem adds for the item's format. AddHead adds
-// the keys of a format's app info ("Labels" of the address book, ...) to the object.
+// record order: FillBase's keys, then what FillItem sets for the item's format (always the
+// same keys for a format: one object is refilled item after item). AddHead adds the keys of
+// a format's app info ("Labels" of the address book, ...) to the object.
 #pragma once
 
 #include "content/Content.h"
@@ -11,8 +12,8 @@ namespace vexlin::dump {
 
 using Json = nlohmann::ordered_json;
 
-// "Record", "Category", "Private", "Deleted", "Damaged" of an item.
-[[nodiscard]] Json ItemJson(const content::Item& item);
+// Sets "Record", "Category", "Private", "Deleted", "Damaged" of an item.
+void FillBase(Json& object, const content::Item& item);
 // A date as "YYYY-MM-DD", or null.
 [[nodiscard]] Json DateJson(const std::optional<content::Date>& date);
 

@@ -23,9 +23,10 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::D
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::AddressBook& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::MailBox& p);
 
-// --json --content: the file's JSON object (its text, as JsonObject gives it) with "Content"
-// added as its last key. The per-format parts are declared in ContentJson.h.
-[[nodiscard]] std::string WithContent(std::string object, const content::Content& c);
+// --json --content: writes the file's JSON object (its text as JsonObject gives it) with
+// "Content" added as its last key, and the line end. The per-format parts are declared in
+// ContentJson.h.
+void WriteWithContent(StreamTarget& out, std::string_view object, const content::Content& c);
 
 // --export DIR: the standard files of one database.
 struct ExportOptions {
@@ -46,6 +47,9 @@ class ExportTarget {
   public:
     ExportTarget(const ExportOptions& options, std::string baseName)
         : Options(options), Base(std::move(baseName)) {}
+    ~ExportTarget();
+    ExportTarget(const ExportTarget&) = delete;
+    ExportTarget& operator=(const ExportTarget&) = delete;
     // The database file's base name without its extension: "MemoDB" for "a/MemoDB.pdb".
     [[nodiscard]] const std::string& BaseName() const noexcept { return Base; }
     // Writes bytes to DIR/name (name may hold a folder, made when missing); with -v says so.
@@ -56,6 +60,7 @@ class ExportTarget {
     const ExportOptions& Options;
     std::string Base;
     std::filesystem::path MadeFolder; // the folder last made, so that it is made once
+    int FolderFd = -1;                // and opened
     std::size_t Count = 0;
 };
 

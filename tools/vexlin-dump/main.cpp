@@ -191,8 +191,11 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         outcome.Failed = true;
     }
     if (o.Json) {
-        out.Add(o.Content ? WithContent(JsonObject(file, image, structure), *content)
-                          : JsonObject(file, image, structure));
+        if (o.Content) {
+            WriteWithContent(out, JsonObject(file, image, structure), *content);
+        } else {
+            out.Add(JsonObject(file, image, structure));
+        }
         return;
     }
     if (o.Summary) {
