@@ -29,21 +29,6 @@ void Require(bool condition) {
         std::abort();
 }
 
-bool ValidUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size())
-            return false;
-        for (std::size_t k = 1; k < n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += n;
-    }
-    return true;
-}
-
 void CheckFindings(const std::vector<Finding>& findings, std::uint32_t start, std::uint64_t end,
                    bool ordered) {
     for (std::size_t i = 0; i < findings.size(); ++i) {
