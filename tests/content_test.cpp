@@ -285,6 +285,10 @@ TEST(Content, CategoryBlocksOfOtherProgramsAreFoundWhenPlausible) {
     noise[2 + 2] = 0x07; // a control character inside a name
     other.AppInfo = noise;
     EXPECT_FALSE(Decode(other.Build()).Result.Categories);
+    FileBytes sameIds = CategoryBlock({"Unfiled", "Errands"});
+    sameIds[2 + 16 * 16 + 1] = 0; // "Errands" with Unfiled's ID: text, not categories
+    other.AppInfo = sameIds;
+    EXPECT_FALSE(Decode(other.Build()).Result.Categories);
     other.AppInfo = FileBytes(100, 'x');
     EXPECT_FALSE(Decode(other.Build()).Result.Categories);
 }

@@ -1,6 +1,7 @@
 #include "content/Categories.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vexlin::content {
 
@@ -31,7 +32,9 @@ std::optional<CategoryInfo> DecodeCategories(const Bytes& appInfo, Decoding& dec
 bool PlausibleCategories(std::span<const std::uint8_t> appInfo) noexcept {
     if (appInfo.size() < CategoryBlockSize)
         return false;
+    const std::uint8_t* ids = appInfo.data() + 2 + CategoryCount * CategoryNameWidth;
     bool named = false;
+    bool idSeen[256] = {};
     for (std::size_t i = 0; i < CategoryCount; ++i) {
         const std::uint8_t* name = appInfo.data() + 2 + i * CategoryNameWidth;
         const void* end = std::memchr(name, 0, CategoryNameWidth);
@@ -42,6 +45,9 @@ bool PlausibleCategories(std::span<const std::uint8_t> appInfo) noexcept {
             if (name[k] < 0x20 || name[k] == 0x7F)
                 return false;
         }
+        // Each named category has an ID of its own.
+        if (length > 0 && std::exchange(idSeen[ids[i]], true))
+            return false;
         named = named || length > 0;
     }
     return named;

@@ -32,7 +32,8 @@ struct CategoryInfo {
 [[nodiscard]] std::optional<CategoryInfo> DecodeCategories(const Bytes& appInfo, Decoding& decoding);
 
 // Whether an app info of an unknown format plausibly starts with the block: long enough, each
-// name NUL-terminated with only zeros after its terminator, printable, no gaps in the IDs.
+// name NUL-terminated without control characters, at least one named, and each named
+// category with an ID of its own.
 [[nodiscard]] bool PlausibleCategories(std::span<const std::uint8_t> appInfo) noexcept;
 
 } // namespace vexlin::content
