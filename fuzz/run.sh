@@ -36,10 +36,11 @@ run() {
        "$(grep -E 'DONE' "$build/$target.log" | grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [0-9]+/[0-9a-zA-Z]+')"
 }
 if [ "${VEXLIN_FUZZ_PARALLEL:-0}" = 1 ]; then
-  run fuzz_model & run fuzz_load & wait
+  run fuzz_model & run fuzz_load & run fuzz_content & wait
 else
   run fuzz_model
   run fuzz_load
+  run fuzz_content
 fi
 if compgen -G "$build/finding-*" >/dev/null; then
   echo "findings:"; ls "$build"/finding-*

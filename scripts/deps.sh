@@ -14,7 +14,7 @@ vexlin_install() {
 }
 
 VEXLIN_BUILD_PACKAGES=(cmake make g++ pkg-config libgtest-dev qt6-base-dev libgl-dev
-  fonts-dejavu-core fonts-liberation2 xxd libcli11-dev nlohmann-json3-dev scdoc)
+  fonts-dejavu-core fonts-liberation2 xxd libcli11-dev nlohmann-json3-dev scdoc libical-dev)
 
 # Configures (once) and builds the one build tree.
 vexlin_build() {

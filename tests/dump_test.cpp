@@ -2,6 +2,7 @@
 // the corpus dumped completely.
 #include "DatabaseImage.h"
 #include "HexDump.h"
+#include "ContentSamples.h"
 #include "PdbBuilder.h"
 #include "RecordView.h"
 #include "Structure.h"
@@ -567,4 +568,137 @@ TEST(VexlinDumpHostile, PathSwappedForAFifoBeforeTheOpen) {
     std::filesystem::remove(fifo);
     EXPECT_EQ(r.Exit, 1) << r.Out;
     EXPECT_NE(r.Out.find("not a regular file"), std::string::npos) << r.Out;
+}
+
+namespace {
+
+// A built database in a temporary folder under the name its exports take.
+struct NamedFile {
+    NamedFile(const std::string& name, const Bytes& bytes)
+        : Dir(std::filesystem::temp_directory_path() /
+              ("vexlin-content-" + std::to_string(::getpid()) + "-" + name)),
+          Path(Dir / (name + ".pdb")) {
+        std::filesystem::create_directories(Dir);
+        std::ofstream(Path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    }
+    ~NamedFile() {
+        std::error_code ec;
+        std::filesystem::remove_all(Dir, ec);
+    }
+    std::filesystem::path Dir;
+    std::filesystem::path Path;
+};
+
+} // namespace
+
+TEST(VexlinDumpContent, SectionInWordsAndJsonBesideTheInspection) {
+    const TempFile todo(ToDoSample());
+    const DumpRun text = Dump({"--content", todo.path()});
+    EXPECT_EQ(text.Exit, 0);
+    EXPECT_EQ(text.Out, "[Content]\n"
+                        "Format: todo\n"
+                        "Encoding: CP1252\n"
+                        "Categories:\n"
+                        "   0 ID   0: Unfiled\n"
+                        "   1 ID   1: Work\n"
+                        "Record 1 (Work)\n"
+                        "  Description: File taxes\n"
+                        "  Due: 2004-02-29\n"
+                        "  Priority: 1\n"
+                        "  Completed: no\n"
+                        "  Note: Forms; receipts, and\n"
+                        "    the rest\n"
+                        "Record 2 (Unfiled)\n"
+                        "  Description: Call Anna\n"
+                        "  Due: none\n"
+                        "  Priority: 3\n"
+                        "  Completed: yes\n"
+                        "Record 3 (Unfiled, private)\n"
+                        "  Description: Secret plan\n"
+                        "  Due: 2003-12-31\n"
+                        "  Priority: 5\n"
+                        "  Completed: no\n");
+
+    const TempFile book(DatebookSample());
+    const std::string repeats = Dump({"--content", book.path()}).Out;
+    for (const char* line :
+         {"  Time: untimed\n", "  Alarm: 1 day before\n",
+          "  Repeat: every 2 weeks on Monday, Wednesday, until 2003-12-31 (weeks start on Monday)\n",
+          "  Exceptions: 2003-05-19, 2003-06-02\n", "  Repeat: every month on the last Friday, for ever\n",
+          "  Repeat: every 3 months on day 15, until 2004-01-15\n",
+          "  Repeat: every year on March 21, for ever\n"}) {
+        EXPECT_NE(repeats.find(line), std::string::npos) << line;
+    }
+
+    // --json --content is --json with "Content" added, nothing else changed.
+    const std::string plain = Dump({"--json", book.path()}).Out;
+    const auto full = nlohmann::json::parse(Dump({"--json", "--content", book.path()}).Out);
+    auto without = full;
+    without.erase("Content");
+    EXPECT_EQ(without, nlohmann::json::parse(plain));
+    const auto& event = full["Content"]["Items"][1];
+    EXPECT_EQ(event["Repeat"]["Type"], "weekly");
+    EXPECT_EQ(event["Repeat"]["Days"], nlohmann::json::array({1, 3}));
+    EXPECT_EQ(event["Alarm"]["Unit"], "minutes");
+    EXPECT_EQ(full["Content"]["Items"][0]["Start"], nullptr);
+}
+
+TEST(VexlinDumpContent, DamageInCheckAndJsonAndControlsEscaped) {
+    PdbBuilder memo = PimBuilder("MemoDB", "memo");
+    memo.Record(Text("bell\x07 and escape \x1b[2J"));  // no terminator
+    const TempFile damaged(memo.Build());
+    const DumpRun check = Dump({"--check", damaged.path()});
+    EXPECT_EQ(check.Exit, 3);
+    EXPECT_NE(check.Out.find(" warning content-unterminated record 1: the memo text has no "
+                             "terminating NUL\n"),
+              std::string::npos);
+    const DumpRun text = Dump({"--content", damaged.path()});
+    EXPECT_EQ(text.Exit, 0);
+    EXPECT_NE(text.Out.find("Record 1 (category 0, damaged)\n  Text: bell\\x07 and escape \\x1b[2J\n"),
+              std::string::npos);
+    EXPECT_EQ(text.Out.find('\x1b'), std::string::npos);
+    const auto json = nlohmann::json::parse(Dump({"--json", "--content", damaged.path()}).Out);
+    EXPECT_EQ(json["Findings"].back()["Code"], "content-unterminated");
+    EXPECT_EQ(json["Content"]["Items"][0]["Damaged"], true);
+    EXPECT_EQ(json["Content"]["Items"][0]["Text"], "bell\x07 and escape \x1b[2J");
+}
+
+TEST(VexlinDumpContent, ExportNamesFilesAndNeverOverwritesUnasked) {
+    const NamedFile memos("Memos", MemoSample());
+    const NamedFile mail("Mail", MailSample());
+    const auto out = memos.Dir / "out" / "deeper";
+    const DumpRun first = Dump({"--export", out.string(), "-v", memos.Path.string(), mail.Path.string()});
+    EXPECT_EQ(first.Exit, 0) << first.Err;
+    EXPECT_EQ(first.Out, "");
+    EXPECT_EQ(Slurp(out / "Memos" / "0002.txt"),
+              "Quotes: \u201csmart\u201d \u2018single\u2019 \u2013 dash \u20ac euro \u2122\n");
+    EXPECT_TRUE(std::filesystem::exists(out / "Mail.mbox"));
+    EXPECT_NE(first.Err.find("vexlin-dump: wrote " + (out / "Memos" / "0003.txt").string()),
+              std::string::npos);
+
+    std::ofstream(out / "Mail.mbox") << "kept";
+    const DumpRun again = Dump({"--export", out.string(), mail.Path.string()});
+    EXPECT_EQ(again.Exit, 1);
+    EXPECT_NE(again.Err.find("Mail.mbox: exists (--force overwrites it)"), std::string::npos);
+    EXPECT_EQ(Slurp(out / "Mail.mbox"), "kept");
+    EXPECT_EQ(Dump({"--export", out.string(), "--force", mail.Path.string()}).Exit, 0);
+    EXPECT_NE(Slurp(out / "Mail.mbox"), "kept");
+
+    const TempFile other(Small());
+    const DumpRun unknown = Dump({"--export", out.string(), other.path()});
+    EXPECT_EQ(unknown.Exit, 0);
+    EXPECT_NE(unknown.Err.find("nothing to export (format unknown)"), std::string::npos);
+}
+
+TEST(VexlinDumpContent, UsageErrors) {
+    const TempFile memo(MemoSample());
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--force", memo.path()}, {"-v", memo.path()},
+          {"--encoding", "no-such-encoding", "--content", memo.path()},
+          {"--summary", "--content", memo.path()}, {"--content=1", memo.path()}}) {
+        EXPECT_EQ(Dump(args).Exit, 2) << args[0];
+    }
+    const TempFile japanese(AddressSample());
+    EXPECT_EQ(Dump({"--encoding", "cp932", "--content", japanese.path()}).Exit, 0);
 }

@@ -73,13 +73,93 @@ Format IdentifyFormat(const DatabaseImage& image, const Structure& structure) {
     return Format::Unknown;
 }
 
+namespace {
+
+// One item per record, decoded by `decode`, with the record's number and attributes.
+template <typename Payload, typename Decode>
+Payload ReadItems(const DatabaseImage& image, const Structure& structure, Decoding& decoding,
+                  Decode decode) {
+    Payload payload;
+    payload.Items.reserve(structure.Records.size());
+    for (std::size_t i = 0; i < structure.Records.size(); ++i) {
+        const RecordInfo& entry = structure.Records[i];
+        auto item = decode(EntryBytes(image, structure, i), "record " + std::to_string(i + 1),
+                           decoding);
+        item.Record = i + 1;
+        item.Category = entry.Category();
+        item.Private = (entry.Attributes & 0x10) != 0;
+        item.Deleted = (entry.Attributes & 0x80) != 0;
+        payload.Items.push_back(std::move(item));
+    }
+    return payload;
+}
+
+bool KeepsCategories(Format format) noexcept {
+    return format == Format::Memo || format == Format::ToDo || format == Format::Datebook ||
+           format == Format::Address || format == Format::Mail;
+}
+
+} // namespace
+
 Content ReadContent(const DatabaseImage& image, const Structure& structure,
                     const ContentOptions& options) {
     Content content;
     TextDecoder text(options.Encoding);
     content.Encoding = text.Encoding();
     content.Kind = IdentifyFormat(image, structure);
+    Decoding decoding{text, content.Findings};
+    const Bytes appInfo = AppInfoBytes(image, structure);
+    if (KeepsCategories(content.Kind)) {
+        if (!appInfo.Data.empty())
+            content.Categories = DecodeCategories(appInfo, decoding);
+    } else if (structure.Kind == DatabaseKind::Record && PlausibleCategories(appInfo.Data)) {
+        content.Categories = DecodeCategories(appInfo, decoding);
+    }
+    switch (content.Kind) {
+    case Format::Memo:
+        content.Payload = ReadItems<Memos>(image, structure, decoding, DecodeMemo);
+        break;
+    case Format::ToDo:
+        content.Payload = ReadItems<ToDos>(image, structure, decoding, DecodeToDo);
+        break;
+    case Format::Datebook: {
+        auto book = ReadItems<Datebook>(image, structure, decoding, DecodeDatebook);
+        DecodeDatebookAppInfo(appInfo, book);
+        content.Payload = std::move(book);
+        break;
+    }
+    case Format::Address: {
+        AddressBook book;
+        DecodeAddressAppInfo(appInfo, book, decoding);
+        book.Items = ReadItems<AddressBook>(image, structure, decoding, DecodeAddress).Items;
+        content.Payload = std::move(book);
+        break;
+    }
+    case Format::Mail:
+        content.Payload = ReadItems<MailBox>(image, structure, decoding, DecodeMail);
+        break;
+    default:
+        break;
+    }
+    // Records may lie in any order in the file: the findings are put in file order.
+    std::stable_sort(content.Findings.begin(), content.Findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.Offset < b.Offset; });
     return content;
+}
+
+void MergeFindings(Structure& structure, const std::vector<Finding>& findings) {
+    for (const Finding& f : findings) {
+        switch (f.Level) {
+        case Severity::Error: ++structure.Errors; break;
+        case Severity::Warning: ++structure.Warnings; break;
+        case Severity::Note: ++structure.Notes; break;
+        }
+    }
+    const auto middle = static_cast<std::ptrdiff_t>(structure.Findings.size());
+    structure.Findings.insert(structure.Findings.end(), findings.begin(), findings.end());
+    std::inplace_merge(structure.Findings.begin(), structure.Findings.begin() + middle,
+                       structure.Findings.end(),
+                       [](const Finding& a, const Finding& b) { return a.Offset < b.Offset; });
 }
 
 } // namespace vexlin::content

@@ -1,13 +1,21 @@
 // What a database holds, decoded by format: the content layer. Each format family has a file
-// of its own beside this one; this file names the formats, finds the bytes of each entry and
-// dispatches. Standard library and the C library's iconv only; never reads outside the bytes
-// the file holds.
+// of its own beside this one (Categories, Pim for memos, to-dos, datebook, addresses and
+// mail); this file names the formats, finds the bytes of each entry and dispatches. Standard
+// library and the C library's iconv only; never reads outside the bytes the file holds.
+//
+// The convention every decoder follows: a function from an entry's bytes (a span) to a plain
+// struct, appending to a FindingList what was damaged. A damaged entry is decoded as far as it
+// goes, its item marked Damaged, and each fault reported once with a code beginning
+// "content-" at the file offset where it lies. Damage never throws.
 #pragma once
 
 #include "Structure.h"
+#include "content/Categories.h"
+#include "content/Pim.h"
 #include "content/TextDecoder.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,12 +23,6 @@
 #include <vector>
 
 namespace vexlin::content {
-
-// A stretch of the file as far as the file holds it: its file offset and its bytes.
-struct Bytes {
-    std::uint32_t Offset = 0;
-    std::span<const std::uint8_t> Data;
-};
 
 // The bytes of record or resource `index` as the structure places them, cut at the end of
 // what the image holds; empty when the entry lies outside the file.
@@ -46,13 +48,20 @@ struct Content {
     Format Kind = Format::Unknown;
     std::string Encoding;          // as used
     std::vector<Finding> Findings; // codes begin "content-", in file order
-    // The decoded form of each format family.
-    std::variant<std::monostate> Payload;
+    // The standard category block at the start of the app info, when it holds one.
+    std::optional<CategoryInfo> Categories;
+    // The decoded form of each format family: one alternative per family, each with its
+    // items in record order (one item per record).
+    std::variant<std::monostate, Memos, ToDos, Datebook, AddressBook, MailBox> Payload;
 };
 
 // Decodes what the database holds. Throws std::invalid_argument for an encoding iconv does
 // not know; damage in the file never throws: it is decoded as far as it goes and reported.
 [[nodiscard]] Content ReadContent(const DatabaseImage& image, const Structure& structure,
                                   const ContentOptions& options = {});
+
+// Merges content findings into a structure's findings (both in file order; the structure's
+// first at equal offsets) and its totals: --check and --json report them together.
+void MergeFindings(Structure& structure, const std::vector<Finding>& findings);
 
 } // namespace vexlin::content

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vexlin::content {
 
@@ -33,5 +34,9 @@ class TextDecoder {
     void* Handle; // iconv_t
     bool AsciiCompatible = false;
 };
+
+// Whether text is well-formed UTF-8 (what every decoder gives; the tests and fuzz targets
+// check it).
+[[nodiscard]] bool ValidUtf8(std::string_view text) noexcept;
 
 } // namespace vexlin::content

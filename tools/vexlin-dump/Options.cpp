@@ -16,6 +16,8 @@ const char* const UsageText =
     "       vexlin-dump [--info] [--list] [--check] FILE...\n"
     "       vexlin-dump --json | --summary [--check] FILE...\n"
     "       vexlin-dump --raw --record N | --app-info | --sort-info FILE > OUT\n"
+    "       vexlin-dump [--content] [--json] [--export DIR [--force] [-v]]\n"
+    "                   [--encoding NAME] FILE...\n"
     "Prints the views of Palm database files and inspects them. Without a selector, the\n"
     "four dump sections.\n"
     "  --header      the header report\n"
@@ -29,6 +31,13 @@ const char* const UsageText =
     "  --json        one JSON object per file (JSON Lines for several)\n"
     "  --summary     one tab-separated line per file, under a header row\n"
     "  --raw         the bytes of one record or area, unchanged (not to a terminal)\n"
+    "  --content     what the records hold, decoded (memos, to-dos, datebook, addresses,\n"
+    "                mail); with --json the object's \"Content\"\n"
+    "  --export DIR  standard files in DIR: B.vcf, B.ics, B/NNNN.txt, B.mbox\n"
+    "  --force       let --export overwrite files that exist\n"
+    "  -v            name each file --export writes, on standard error\n"
+    "  --encoding NAME  the devices' 8-bit text encoding (iconv name; default cp1252,\n"
+    "                cp932 for Japanese devices)\n"
     "  --help        this text\n"
     "A FILE of - reads standard input (once). Exit status: 0 success, 1 a file could\n"
     "not be read or lacks what was asked for, 2 usage error, 3 --check found an error\n"
@@ -55,6 +64,11 @@ Options ParseOptions(int argc, char** argv) {
     flag("--json", o.Json);
     flag("--summary", o.Summary);
     flag("--raw", o.Raw);
+    flag("--content", o.Content);
+    app.add_option("--export", o.ExportDir)->type_name("DIR");
+    flag("--force", o.Force);
+    flag("-v", o.Verbose);
+    app.add_option("--encoding", o.Encoding)->type_name("NAME");
     app.add_option("FILE", o.Files);
     app.allow_extras(false);
     // A flag takes no value: --check=0 would otherwise turn the mode off unseen.
@@ -102,6 +116,18 @@ Options ParseOptions(int argc, char** argv) {
         throw UsageError{std::string(o.Json ? "--json" : "--summary") +
                          " can be combined with --check only"};
     }
+    if (o.Summary && (o.Content || o.ExportDir)) {
+        throw UsageError{"--summary cannot be combined with --content or --export"};
+    }
+    if (o.Raw && (o.Content || o.ExportDir)) {
+        throw UsageError{"--raw cannot be combined with --content or --export"};
+    }
+    if ((o.Force || o.Verbose) && !o.ExportDir) {
+        throw UsageError{std::string(o.Force ? "--force" : "-v") + " goes with --export only"};
+    }
+    if (o.ExportDir && o.ExportDir->empty()) {
+        throw UsageError{"--export needs a folder"};
+    }
     if (o.Raw) {
         const int stretches = (o.Record ? 1 : 0) + (o.AppInfo ? 1 : 0) + (o.SortInfo ? 1 : 0);
         if (stretches != 1 || o.Header || o.Records || inspection || o.Check) {
@@ -111,7 +137,8 @@ Options ParseOptions(int argc, char** argv) {
             throw UsageError{"--raw takes one FILE"};
         }
     }
-    if (!dumps && !inspection && !o.Check && !o.Json && !o.Summary) {
+    if (!dumps && !inspection && !o.Check && !o.Json && !o.Summary && !o.Content &&
+        !o.ExportDir) {
         o.Header = o.AppInfo = o.SortInfo = o.Records = true;
     }
     return o;

@@ -21,11 +21,17 @@ struct Options {
     bool Json = false;
     bool Summary = false;
     bool Raw = false;
+    // The content modes.
+    bool Content = false;
+    std::optional<std::string> ExportDir;
+    std::string Encoding = "CP1252";
+    bool Force = false;
+    bool Verbose = false;
     std::vector<std::string> Files; // "-" is standard input
 
     // A dump section needs the whole file in the image; the other modes only its structure.
     [[nodiscard]] bool NeedsWholeFile() const {
-        return Header || AppInfo || SortInfo || Records || Record || Raw;
+        return Header || AppInfo || SortInfo || Records || Record || Raw || Content || ExportDir;
     }
 };
 

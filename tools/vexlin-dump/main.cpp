@@ -1,6 +1,7 @@
 // vexlin-dump: prints the views of Palm databases (header report, app info, sort info,
 // records) as text, and inspects them: decoded header, entry list, structure check, JSON,
 // one-line summaries. Many files in one run share one image.
+#include "ContentModes.h"
 #include "DatabaseImage.h"
 #include "Modes.h"
 #include "Options.h"
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -103,6 +105,38 @@ std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image
     return std::nullopt;
 }
 
+// The content when a mode asks for it: --content and --export always, --check for a known
+// format whose file the image holds whole.
+std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseImage& image,
+                                               const ImageReader& reader,
+                                               const Structure& structure) {
+    const bool whole = reader.TrueSize() == structure.FileSize &&
+                       structure.FileSize <= static_cast<std::uint64_t>(ImageCapacity);
+    const bool checks = o.Check && whole &&
+                        content::IdentifyFormat(image, structure) != content::Format::Unknown;
+    if (!o.Content && !o.ExportDir && !checks) {
+        return std::nullopt;
+    }
+    return content::ReadContent(image, structure, {o.Encoding});
+}
+
+// --export: the database's files; false when one could not be written.
+bool ExportFile(const Options& o, const std::string& file, const content::Content& c,
+                StreamTarget& out) {
+    const ExportOptions options{*o.ExportDir, o.Force, o.Verbose};
+    ExportTarget target(options, file == "-" ? "stdin" : std::filesystem::path(file).stem().string());
+    try {
+        if (!Export(target, c)) {
+            Complain(out, file,
+                     "nothing to export (format " + std::string(content::FormatName(c.Kind)) + ")");
+        }
+        return true;
+    } catch (const ExportError& e) {
+        Complain(out, file, e.what());
+        return false;
+    }
+}
+
 void Process(const Options& o, const std::string& file, ImageReader& reader, StreamTarget& out,
              Outcome& outcome) {
     const bool several = o.Files.size() > 1;
@@ -142,19 +176,36 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         return;
     }
 
-    const bool inspects = o.Info || o.List || o.Check || o.Json || o.Summary;
-    const Structure structure =
+    const bool readsContent = o.Content || o.ExportDir;
+    const bool inspects = o.Info || o.List || o.Check || o.Json || o.Summary || readsContent;
+    Structure structure =
         inspects ? ReadStructure(image, reader.TrueSize(), file == "-" ? "" : file) : Structure{};
+    const std::optional<content::Content> content = ReadContentFor(o, image, reader, structure);
+    if (content && (o.Check || o.Json)) {
+        content::MergeFindings(structure, content->Findings);
+    }
     if (o.Check && structure.Errors + structure.Warnings > 0) {
         outcome.Findings = true;
     }
+    if (o.ExportDir && !ExportFile(o, file, *content, out)) {
+        outcome.Failed = true;
+    }
     if (o.Json) {
-        out.Add(JsonObject(file, image, structure));
+        if (o.Content) {
+            WriteWithContent(out, JsonObject(file, image, structure), *content);
+        } else {
+            out.Add(JsonObject(file, image, structure));
+        }
         return;
     }
     if (o.Summary) {
         PrintSummaryRow(out, file, image, structure);
         return;
+    }
+    const bool text = o.Header || o.Info || o.AppInfo || o.SortInfo || o.List || o.Records ||
+                      o.Record || o.Content || o.Check;
+    if (!text) {
+        return; // --export alone
     }
     if (several) {
         out.Add("==> " + file + " <==");
@@ -174,6 +225,9 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         PrintList(out, structure);
     }
     PrintRecordsSection(out, image, sections);
+    if (o.Content) {
+        PrintContent(out, *content);
+    }
     if (o.Check) {
         PrintCheck(out, structure);
     }
@@ -194,8 +248,11 @@ int main(int argc, char** argv) {
     Options options;
     try {
         options = ParseOptions(argc, argv);
+        const content::TextDecoder known(options.Encoding);
     } catch (const UsageError& e) {
         return UsageFailure(e.Message);
+    } catch (const std::invalid_argument& e) {
+        return UsageFailure(std::string("--encoding: ") + e.what());
     }
     if (options.Raw && ::isatty(STDOUT_FILENO)) {
         return UsageFailure("--raw writes bytes, not text: redirect standard output to a file "

@@ -1,0 +1,92 @@
+// Times the content modes on a memo database of 65,535 records (about 4.6 MB of memos in
+// cp1252): vexlin-dump --json --content and --export, beside Perl's Palm::PDB pdbdump
+// (with -nohex, its records decoded by Palm::Memo) on the same file when it is installed, and
+// the floor under the export: 65,535 small files created with nothing else done.
+// Prints one figure per line. Arguments: the vexlin-dump program.
+#include "BenchRun.h"
+#include "ContentSamples.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace vexlin::bench;
+using namespace vexlin::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The floor under a memo export: creating and writing 65,535 small files in one folder with
+// nothing else done, as the file system on this machine allows.
+double BareFilesMs(const fs::path& folder) {
+    fs::create_directories(folder);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    const char text[] = "Memo 1\nCall back about the invoice\n";
+    const auto start = std::chrono::steady_clock::now();
+    for (int r = 1; r <= 65535; ++r) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%04d.txt", r);
+        const int fd = ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 || ::write(fd, text, sizeof text - 1) < 0 || ::close(fd) != 0)
+            std::exit(1);
+    }
+    const auto end = std::chrono::steady_clock::now();
+    ::close(dir);
+    fs::remove_all(folder);
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string dump = argc > 1 ? argv[1] : "vexlin-dump";
+    const fs::path work = fs::temp_directory_path() / ("vexlin-content-bench-" + std::to_string(::getpid()));
+    fs::create_directories(work);
+
+    PdbBuilder memos = PimBuilder("MemoDB", "memo");
+    Bytes app = CategoryBlock({"Unfiled", "Business", "Personal"});
+    app.insert(app.end(), 4, 0); // reserved word, sort order, pad
+    memos.App(app);
+    for (int r = 0; r < 65535; ++r) {
+        Bytes text;
+        PutText(text, "Memo " + std::to_string(r) + "\n\x93" "Call back\x94 \x96 about the \x80" +
+                          std::to_string(r % 1000) + " invoice");
+        memos.Record(text);
+    }
+    const fs::path file = work / "MemoDB.pdb";
+    const Bytes bytes = memos.Build();
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+
+    const Sample json = Median({dump, "--json", "--content", file.string()}, 9);
+    const Sample text = Median({dump, "--content", file.string()}, 9);
+    // Each export into a folder of its own: the files are new each time, as a first export's.
+    std::vector<double> exports;
+    for (int run = 0; run < 5; ++run) {
+        const fs::path out = work / ("out" + std::to_string(run));
+        exports.push_back(RunOnce({dump, "--export", out.string(), file.string()}).Ms);
+        fs::remove_all(out);
+    }
+    std::sort(exports.begin(), exports.end());
+    const Sample exported{exports[exports.size() / 2], 0};
+    const double bare = BareFilesMs(work / "bare");
+    std::printf("content_file_bytes %zu\n", bytes.size());
+    std::printf("json_content_65535_ms %.1f\n", json.Ms);
+    std::printf("json_content_65535_peak_kb %ld\n", json.PeakKb);
+    std::printf("content_text_65535_ms %.1f\n", text.Ms);
+    std::printf("export_65535_ms %.1f\n", exported.Ms);
+    std::printf("bare_65535_files_ms %.1f\n", bare);
+    const char* pdbdump = "/usr/share/doc/libpalm-perl/examples/pdbdump";
+    if (fs::exists(pdbdump) && std::system("perl -MPalm::PDB -e1 2>/dev/null") == 0) {
+        const Sample peer = Median({"perl", pdbdump, "-nohex", file.string()}, 3);
+        std::printf("pdbdump_nohex_65535_ms %.1f\n", peer.Ms);
+        std::printf("pdbdump_nohex_65535_peak_kb %ld\n", peer.PeakKb);
+    } else {
+        std::printf("pdbdump_nohex_65535_ms skipped: libpalm-perl is not installed\n");
+    }
+    fs::remove_all(work);
+    return 0;
+}

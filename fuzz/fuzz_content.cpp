@@ -1,0 +1,140 @@
+// Arbitrary bytes through the content decoders. The first byte's low three bits choose: 0 to 4 decode the
+// rest as one record of a memo, to-do, datebook, address or mail database (copied to a block
+// of exactly its size, so that a read past it is caught) and as that format's app info;
+// anything else loads the rest as a whole database and reads its content, the [Content]
+// section and the JSON "Content" as vexlin-dump does. The second byte's low bit chooses
+// cp932 over cp1252. Every text must be valid UTF-8, every finding lie inside what was read,
+// in order, with a code beginning "content-".
+#include "ContentModes.h"
+#include "DatabaseImage.h"
+#include "Structure.h"
+#include "content/Content.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace vexlin;
+using namespace vexlin::content;
+
+namespace {
+
+void Require(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+void CheckFindings(const std::vector<Finding>& findings, std::uint32_t start, std::uint64_t end,
+                   bool ordered) {
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const Finding& f = findings[i];
+        Require(f.Code.substr(0, 8) == "content-");
+        Require(f.Offset >= start && f.Offset <= end);
+        Require(ValidUtf8(f.Message));
+        Require(!ordered || i == 0 || findings[i - 1].Offset <= f.Offset);
+    }
+}
+
+template <typename Item> void CheckTexts(const Item& item) {
+    if constexpr (requires { item.Text; })
+        Require(ValidUtf8(item.Text));
+    if constexpr (requires { item.Description; })
+        Require(ValidUtf8(item.Description) && ValidUtf8(item.Note));
+    if constexpr (requires { item.Fields; }) {
+        for (const auto& field : item.Fields)
+            Require(!field || ValidUtf8(*field));
+    }
+    if constexpr (requires { item.Body; }) {
+        for (const std::string* text : {&item.Subject, &item.From, &item.To, &item.Cc, &item.Bcc,
+                                        &item.ReplyTo, &item.SentTo, &item.Body})
+            Require(ValidUtf8(*text));
+    }
+}
+
+// One record of a chosen format, in a block of exactly its size.
+void DecodeRecord(unsigned format, TextDecoder& text, const std::uint8_t* data, std::size_t size) {
+    const auto block = std::make_unique<std::uint8_t[]>(size ? size : 1);
+    std::memcpy(block.get(), data, size);
+    const Bytes record{1000, {block.get(), size}};
+    std::vector<Finding> findings;
+    Decoding decoding{text, findings};
+    switch (format) {
+    case 0: CheckTexts(DecodeMemo(record, "record 1", decoding)); break;
+    case 1: CheckTexts(DecodeToDo(record, "record 1", decoding)); break;
+    case 2: {
+        const DatebookItem item = DecodeDatebook(record, "record 1", decoding);
+        CheckTexts(item);
+        Require(item.Exceptions.size() <= size / 2);
+        Datebook book;
+        DecodeDatebookAppInfo(record, book);
+        break;
+    }
+    case 3: {
+        CheckTexts(DecodeAddress(record, "record 1", decoding));
+        AddressBook book;
+        DecodeAddressAppInfo(record, book, decoding);
+        for (const std::string& label : book.Labels)
+            Require(ValidUtf8(label));
+        break;
+    }
+    default: CheckTexts(DecodeMail(record, "record 1", decoding)); break;
+    }
+    if (const auto categories = DecodeCategories(record, decoding)) {
+        for (const Category& category : categories->Items)
+            Require(ValidUtf8(category.Name));
+    }
+    CheckFindings(findings, 1000, 1000 + size, false);
+}
+
+void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size_t size) {
+    const ImagePtr loaded = LoadNewImageFromBytes({data, size});
+    const Structure structure = ReadStructure(*loaded);
+    const Content content = ReadContent(*loaded, structure, {encoding});
+    CheckFindings(content.Findings, 0, size, true);
+    std::visit(
+        [](const auto& payload) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>) {
+                for (const auto& item : payload.Items)
+                    CheckTexts(item);
+            }
+        },
+        content.Payload);
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* memory = open_memstream(&text, &length);
+    {
+        dump::StreamTarget out(memory);
+        dump::PrintContent(out, content);
+        out.Flush();
+        std::fflush(memory);
+        Require(ValidUtf8({text, length}));
+        const std::size_t section = length;
+        dump::WriteWithContent(out, "{\"File\":\"fuzz\"}", content);
+        out.Flush();
+        std::fflush(memory);
+        const auto parsed = nlohmann::json::parse(text + section, text + length, nullptr, false);
+        Require(!parsed.is_discarded() && parsed["Content"]["Items"].is_array());
+    }
+    std::fclose(memory);
+    std::free(text);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2 || size - 2 > static_cast<std::size_t>(ImageCapacity))
+        return -1;
+    static TextDecoder latin("CP1252");
+    static TextDecoder japanese("CP932");
+    const bool cp932 = (data[1] & 1) != 0;
+    if ((data[0] & 7) < 5)
+        DecodeRecord(data[0] & 7, cp932 ? japanese : latin, data + 2, size - 2);
+    else
+        DecodeFile(cp932 ? "CP932" : "CP1252", data + 2, size - 2);
+    return 0;
+}

@@ -1,0 +1,155 @@
+// The built-in personal information databases: memos, to-dos, the datebook, addresses and
+// mail. One decoder per format from a record's bytes to a plain item; dates and times as the
+// records pack them, checked for what a calendar allows.
+#pragma once
+
+#include "content/Reader.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexlin::content {
+
+// A day as the records pack it into a word: years since 1904 (7 bits), month, day.
+struct Date {
+    int Year = 0;
+    int Month = 0;
+    int Day = 0;
+    [[nodiscard]] std::string Iso() const; // "2003-05-06"
+    friend bool operator==(const Date&, const Date&) = default;
+};
+
+struct Time {
+    int Hour = 0;
+    int Minute = 0;
+    [[nodiscard]] std::string Text() const; // "09:05"
+    friend bool operator==(const Time&, const Time&) = default;
+};
+
+// A packed date, or nothing when impossible (month 13, February 30th), which is reported.
+[[nodiscard]] std::optional<Date> UnpackDate(std::uint16_t packed) noexcept;
+
+// What every item tells: its record (from 1) and the record's attributes.
+struct Item {
+    std::size_t Record = 0;
+    std::uint8_t Category = 0;
+    bool Private = false; // the secret attribute
+    bool Deleted = false; // the delete attribute: kept in a backup until the next sync
+    bool Damaged = false; // a finding was reported for this record
+};
+
+struct MemoItem : Item {
+    std::string Text;
+};
+
+struct ToDoItem : Item {
+    std::optional<Date> Due; // nothing when the to-do has no due date
+    int Priority = 0;
+    bool Completed = false;
+    std::string Description;
+    std::string Note;
+};
+
+enum class AlarmUnit { Minutes, Hours, Days, Unknown };
+struct EventAlarm {
+    int Advance = 0;
+    AlarmUnit Unit = AlarmUnit::Minutes;
+    int RawUnit = 0;
+};
+
+enum class RepeatType { Daily = 1, Weekly, MonthlyByDay, MonthlyByDate, Yearly, Unknown };
+struct EventRepeat {
+    RepeatType Type = RepeatType::Daily;
+    int RawType = 0;
+    int Frequency = 1;
+    std::optional<Date> End; // nothing: repeats for ever
+    std::vector<int> Days;   // weekly: 0 = Sunday
+    int Week = 0;            // monthly by day: 0 to 3, 4 = the last week
+    int Day = 0;             // monthly by day: 0 = Sunday
+    int WeekStart = 0;
+};
+
+// The flag bits of a datebook record this decoder knows.
+inline constexpr std::uint16_t DatebookKnownFlags = 0xFC00;
+
+struct DatebookItem : Item {
+    std::optional<Date> When;
+    std::optional<Time> Start; // nothing: an untimed event
+    std::optional<Time> End;
+    std::optional<EventAlarm> Alarm;
+    std::optional<EventRepeat> Repeat;
+    std::vector<Date> Exceptions;
+    std::string Description;
+    std::string Note;
+    std::uint16_t Flags = 0;
+    std::uint16_t UnknownFlags = 0; // set bits outside DatebookKnownFlags, kept as they are
+};
+
+inline constexpr std::size_t AddressFieldCount = 19;
+inline constexpr std::size_t AddressLabelCount = 22;
+inline constexpr std::size_t PhoneCount = 5;
+enum AddressField : std::size_t {
+    LastName, FirstName, Company, Phone1, Phone2, Phone3, Phone4, Phone5, Address, City, State,
+    ZipCode, Country, Title, Custom1, Custom2, Custom3, Custom4, Note
+};
+// "LastName", "FirstName", ... "Note": the JSON keys.
+[[nodiscard]] std::string_view AddressFieldName(std::size_t field) noexcept;
+// The default name of a phone label (0 "Work", 1 "Home", 2 "Fax", 3 "Other", 4 "E-mail",
+// 5 "Main", 6 "Pager", 7 "Mobile"), "" beyond.
+[[nodiscard]] std::string_view PhoneLabelName(int label) noexcept;
+
+struct AddressItem : Item {
+    std::array<std::optional<std::string>, AddressFieldCount> Fields;
+    std::array<int, PhoneCount> PhoneLabels{};
+    int DisplayPhone = 0;  // which of the five phones the list shows (0 = Phone1)
+    int CompanyOffset = 0; // as the record gives it: the company field's offset + 1, 0 none
+};
+
+struct MailItem : Item {
+    std::optional<Date> Day; // nothing when the message has no date (a draft)
+    std::optional<Time> At;
+    bool Read = false;
+    bool Signature = false;
+    bool ConfirmRead = false;
+    bool ConfirmDelivery = false;
+    int Priority = 0;   // 0 high, 1 normal, 2 low
+    int Addressing = 0; // 0 to, 1 cc, 2 bcc
+    std::string Subject, From, To, Cc, Bcc, ReplyTo, SentTo, Body;
+};
+
+struct Memos {
+    std::vector<MemoItem> Items;
+};
+struct ToDos {
+    std::vector<ToDoItem> Items;
+};
+struct Datebook {
+    std::vector<DatebookItem> Items;
+    int StartOfWeek = 0;
+};
+struct AddressBook {
+    std::vector<AddressItem> Items;
+    std::array<std::string, AddressLabelCount> Labels;
+    int Country = 0;
+    bool SortByCompany = false;
+};
+struct MailBox {
+    std::vector<MailItem> Items;
+};
+
+// The decoders, one per format: the record's bytes to an item (Record and the attributes are
+// the caller's to fill). `where` names the record in messages.
+[[nodiscard]] MemoItem DecodeMemo(const Bytes& record, const std::string& where, Decoding& d);
+[[nodiscard]] ToDoItem DecodeToDo(const Bytes& record, const std::string& where, Decoding& d);
+[[nodiscard]] DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decoding& d);
+[[nodiscard]] AddressItem DecodeAddress(const Bytes& record, const std::string& where, Decoding& d);
+[[nodiscard]] MailItem DecodeMail(const Bytes& record, const std::string& where, Decoding& d);
+
+// The parts of the app info after the category block.
+void DecodeDatebookAppInfo(const Bytes& appInfo, Datebook& book);
+void DecodeAddressAppInfo(const Bytes& appInfo, AddressBook& book, Decoding& d);
+
+} // namespace vexlin::content

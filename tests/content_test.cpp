@@ -1,0 +1,294 @@
+// The content layer: each personal information format decoded from built databases and the
+// corpus, damage decoded as far as it goes with its findings, the text encodings, and every
+// cut of every record read without leaving it.
+#include "ContentSamples.h"
+#include "DatabaseImage.h"
+#include "Structure.h"
+#include "content/Content.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace vexlin;
+using namespace vexlin::content;
+using namespace vexlin::test;
+using FileBytes = vexlin::test::Bytes;
+
+namespace {
+
+struct Decoded {
+    ImagePtr Image;
+    Structure Layout;
+    Content Result;
+};
+
+Decoded Decode(const FileBytes& file, const std::string& encoding = DefaultEncoding) {
+    Decoded d;
+    d.Image = LoadNewImageFromBytes(file);
+    d.Layout = ReadStructure(*d.Image);
+    d.Result = ReadContent(*d.Image, d.Layout, {encoding});
+    return d;
+}
+
+template <typename Payload> const Payload& As(const Decoded& d) {
+    const Payload* payload = std::get_if<Payload>(&d.Result.Payload);
+    if (!payload)
+        throw std::runtime_error("unexpected payload");
+    return *payload;
+}
+
+std::vector<std::string_view> Codes(const Content& c) {
+    std::vector<std::string_view> codes;
+    for (const Finding& f : c.Findings)
+        codes.push_back(f.Code);
+    return codes;
+}
+
+// Every text an item holds, for the UTF-8 check.
+std::vector<std::string> Texts(const Content& c) {
+    std::vector<std::string> texts;
+    if (c.Categories) {
+        for (const Category& category : c.Categories->Items)
+            texts.push_back(category.Name);
+    }
+    std::visit(
+        [&](const auto& p) {
+            using P = std::decay_t<decltype(p)>;
+            if constexpr (std::is_same_v<P, Memos>) {
+                for (const auto& i : p.Items) texts.push_back(i.Text);
+            } else if constexpr (std::is_same_v<P, ToDos> || std::is_same_v<P, Datebook>) {
+                for (const auto& i : p.Items) texts.insert(texts.end(), {i.Description, i.Note});
+            } else if constexpr (std::is_same_v<P, AddressBook>) {
+                for (const auto& i : p.Items)
+                    for (const auto& f : i.Fields) texts.push_back(f.value_or(""));
+                texts.insert(texts.end(), p.Labels.begin(), p.Labels.end());
+            } else if constexpr (std::is_same_v<P, MailBox>) {
+                for (const auto& i : p.Items)
+                    texts.insert(texts.end(), {i.Subject, i.From, i.To, i.Cc, i.Bcc, i.ReplyTo,
+                                               i.SentTo, i.Body});
+            }
+        },
+        c.Payload);
+    return texts;
+}
+
+std::filesystem::path Corpus(const char* name) {
+    return std::filesystem::path(VEXLIN_CORPUS_DIR) / name;
+}
+
+} // namespace
+
+TEST(Content, MemosWithCategoriesAndWindowsQuotes) {
+    const Decoded d = Decode(MemoSample());
+    EXPECT_EQ(d.Result.Kind, Format::Memo);
+    ASSERT_TRUE(d.Result.Categories);
+    EXPECT_EQ(d.Result.Categories->Items[1].Name, "Business");
+    EXPECT_TRUE(d.Result.Categories->Items[2].Renamed);
+    EXPECT_FALSE(d.Result.Categories->Items[3].Renamed);
+    const Memos& memos = As<Memos>(d);
+    ASSERT_EQ(memos.Items.size(), 3u);
+    EXPECT_EQ(memos.Items[0].Text, "Shopping\nmilk\nbread");
+    EXPECT_EQ(memos.Items[1].Text,
+              "Quotes: \u201csmart\u201d \u2018single\u2019 \u2013 dash \u20ac euro \u2122");
+    EXPECT_EQ(memos.Items[1].Category, 1);
+    EXPECT_TRUE(memos.Items[1].Private);
+    EXPECT_EQ(memos.Items[2].Record, 3u);
+    EXPECT_TRUE(d.Result.Findings.empty());
+}
+
+TEST(Content, ToDosDueDatesPriorityAndCompletion) {
+    const Decoded d = Decode(ToDoSample());
+    const ToDos& todos = As<ToDos>(d);
+    ASSERT_EQ(todos.Items.size(), 3u);
+    EXPECT_EQ(todos.Items[0].Due, (Date{2004, 2, 29}));
+    EXPECT_EQ(todos.Items[0].Note, "Forms; receipts, and\nthe rest");
+    EXPECT_FALSE(todos.Items[1].Due);
+    EXPECT_TRUE(todos.Items[1].Completed);
+    EXPECT_EQ(todos.Items[1].Priority, 3);
+    EXPECT_TRUE(todos.Items[2].Private);
+}
+
+TEST(Content, DatebookRepeatsAlarmsAndExceptions) {
+    const Decoded d = Decode(DatebookSample());
+    const Datebook& book = As<Datebook>(d);
+    EXPECT_EQ(book.StartOfWeek, 1);
+    ASSERT_EQ(book.Items.size(), 6u);
+    const DatebookItem& untimed = book.Items[0];
+    EXPECT_FALSE(untimed.Start);
+    ASSERT_TRUE(untimed.Alarm);
+    EXPECT_EQ(untimed.Alarm->Unit, AlarmUnit::Days);
+    const DatebookItem& weekly = book.Items[1];
+    EXPECT_EQ(weekly.Start, (Time{9, 30}));
+    EXPECT_EQ(weekly.End, (Time{10, 45}));
+    ASSERT_TRUE(weekly.Repeat);
+    EXPECT_EQ(weekly.Repeat->Type, RepeatType::Weekly);
+    EXPECT_EQ(weekly.Repeat->Frequency, 2);
+    EXPECT_EQ(weekly.Repeat->Days, (std::vector<int>{1, 3}));
+    EXPECT_EQ(weekly.Repeat->End, (Date{2003, 12, 31}));
+    EXPECT_EQ(weekly.Exceptions, (std::vector<Date>{{2003, 5, 19}, {2003, 6, 2}}));
+    EXPECT_EQ(weekly.Note, "Agenda:\nbudget");
+    const EventRepeat& lastFriday = *book.Items[2].Repeat;
+    EXPECT_EQ(lastFriday.Type, RepeatType::MonthlyByDay);
+    EXPECT_EQ(lastFriday.Week, 4);
+    EXPECT_EQ(lastFriday.Day, 5);
+    EXPECT_FALSE(lastFriday.End);
+    EXPECT_EQ(book.Items[3].Repeat->Type, RepeatType::MonthlyByDate);
+    EXPECT_EQ(book.Items[4].Repeat->Type, RepeatType::Yearly);
+    EXPECT_EQ(book.Items[4].Description, "Birthday \u00e9l\u00e8ne");
+    EXPECT_EQ(book.Items[5].Repeat->Type, RepeatType::Daily);
+    EXPECT_TRUE(d.Result.Findings.empty());
+}
+
+TEST(Content, AddressFieldsLabelsAndMail) {
+    const Decoded a = Decode(AddressSample());
+    const AddressBook& book = As<AddressBook>(a);
+    EXPECT_EQ(book.Labels[21], "Mobile");
+    EXPECT_EQ(book.Country, 22);
+    ASSERT_EQ(book.Items.size(), 2u);
+    const AddressItem& first = book.Items[0];
+    EXPECT_EQ(first.Fields[LastName], "M\u00fcller");
+    EXPECT_EQ(first.Fields[Company], "Acme, Inc; Europe");
+    EXPECT_FALSE(first.Fields[Phone4]);
+    EXPECT_EQ(first.Fields[Note], "Met at the fair.\nLikes tea.");
+    EXPECT_EQ(first.PhoneLabels, (std::array<int, 5>{0, 4, 7, 1, 2}));
+    EXPECT_EQ(first.DisplayPhone, 2);
+    EXPECT_EQ(first.CompanyOffset, 1 + 7 + 7); // after "Müller" and "Jürgen" with their NULs
+    EXPECT_EQ(book.Items[1].Fields[Phone5], "555-0199");
+
+    const Decoded m = Decode(MailSample());
+    const MailBox& mail = As<MailBox>(m);
+    ASSERT_EQ(mail.Items.size(), 2u);
+    const MailItem& sent = mail.Items[0];
+    EXPECT_EQ(sent.Day, (Date{2002, 5, 6}));
+    EXPECT_EQ(sent.At, (Time{14, 5}));
+    EXPECT_TRUE(sent.Read && sent.ConfirmRead && sent.ConfirmDelivery && !sent.Signature);
+    EXPECT_EQ(sent.Priority, 2);
+    EXPECT_EQ(sent.From, "Ren\u00e9 Dupont <rene@example.com>");
+    EXPECT_EQ(sent.ReplyTo, "rene.home@example.com");
+    EXPECT_FALSE(mail.Items[1].Day);
+    EXPECT_EQ(mail.Items[1].Addressing, 2);
+    EXPECT_TRUE(mail.Items[1].Signature);
+}
+
+TEST(Content, DamageIsDecodedAsFarAsItGoesAndReported) {
+    PdbBuilder todo = PimBuilder("ToDoDB", "todo");
+    FileBytes impossible = {0x00, 0x00, 0x01}; // date word 0: month 0
+    PutText(impossible, "Dated nowhere");
+    PutText(impossible, "");
+    todo.Record({0xFF}).Record(impossible);
+    FileBytes unterminated = {0xFF, 0xFF, 0x02, 'a', 0, 'n', 'o', 't', 'e'};
+    todo.Record(unterminated);
+    const Decoded t = Decode(todo.Build());
+    const ToDos& todos = As<ToDos>(t);
+    EXPECT_TRUE(todos.Items[0].Damaged);
+    EXPECT_FALSE(todos.Items[1].Due);
+    EXPECT_EQ(todos.Items[1].Description, "Dated nowhere");
+    EXPECT_EQ(todos.Items[2].Note, "note");
+    EXPECT_TRUE(todos.Items[2].Damaged);
+    EXPECT_EQ(Codes(t.Result), (std::vector<std::string_view>{
+                                   "content-truncated", "content-bad-date", "content-unterminated"}));
+
+    PdbBuilder date = PimBuilder("DatebookDB", "date");
+    EventSpec unknownRepeat;
+    unknownRepeat.When = PackDate(2003, 5, 6);
+    unknownRepeat.Repeat = RepeatBytes(9, 0xFFFF, 1, 0, 0);
+    unknownRepeat.Description = "Odd";
+    EventSpec spec;
+    spec.When = PackDate(2003, 5, 6);
+    spec.Exceptions = {PackDate(2003, 5, 7)};
+    spec.Description = "Many";
+    FileBytes exceptions = EventRecord(spec);
+    exceptions[8] = 0x01; // 256 + 1 exceptions in a record that holds one
+    spec = EventSpec();
+    spec.When = PackDate(2003, 2, 30);
+    spec.Description = "Flags";
+    FileBytes flags = EventRecord(spec);
+    flags[7] |= 0x21; // two bits this decoder does not know
+    date.Record(EventRecord(unknownRepeat)).Record(exceptions).Record(flags);
+    const Decoded e = Decode(date.Build());
+    const Datebook& book = As<Datebook>(e);
+    EXPECT_EQ(book.Items[0].Repeat->Type, RepeatType::Unknown);
+    EXPECT_EQ(book.Items[0].Description, "Odd");
+    EXPECT_EQ(book.Items[1].Exceptions.at(0), (Date{2003, 5, 7}));
+    EXPECT_TRUE(book.Items[1].Damaged);
+    EXPECT_EQ(book.Items[1].Description, ""); // its bytes were taken as exceptions
+    EXPECT_EQ(book.Items[2].UnknownFlags, 0x21);
+    EXPECT_FALSE(book.Items[2].When);
+    EXPECT_EQ(Codes(e.Result),
+              (std::vector<std::string_view>{"content-repeat-type", "content-exceptions-past-end",
+                                             "content-truncated", "content-bad-date",
+                                             "content-unknown-flags"}));
+    for (std::size_t i = 1; i < e.Result.Findings.size(); ++i)
+        EXPECT_LE(e.Result.Findings[i - 1].Offset, e.Result.Findings[i].Offset);
+}
+
+TEST(Content, EveryCutOfEveryRecordStaysInsideIt) {
+    for (const auto& [name, file] : PimSamples()) {
+        const ImagePtr whole = LoadNewImageFromBytes(file);
+        const Structure layout = ReadStructure(*whole);
+        for (std::size_t r = 0; r < layout.Records.size(); ++r) {
+            const FileBytes record = [&] {
+                const auto bytes = EntryBytes(*whole, layout, r).Data;
+                return FileBytes(bytes.begin(), bytes.end());
+            }();
+            for (std::size_t cut = 0; cut < record.size(); ++cut) {
+                // The record cut short and moved to the end of the file: nothing follows it.
+                PdbBuilder b = PimBuilder("Cut", "");
+                b.Creator = std::string(reinterpret_cast<const char*>(file.data() + 64), 4);
+                b.Record(FileBytes(record.begin(), record.begin() + static_cast<long>(cut)));
+                const Decoded d = Decode(b.Build());
+                for (const std::string& text : Texts(d.Result))
+                    ASSERT_TRUE(ValidUtf8(text)) << name << " record " << r << " cut " << cut;
+                if (cut > 0) {
+                    EXPECT_FALSE(d.Result.Findings.empty()) << name << " record " << r << " cut " << cut;
+                }
+                for (const Finding& f : d.Result.Findings)
+                    EXPECT_EQ(f.Code.substr(0, 8), "content-");
+            }
+        }
+    }
+}
+
+TEST(Content, EncodingsReplaceVisiblyAndCount) {
+    PdbBuilder memo = PimBuilder("MemoDB", "memo");
+    memo.Record(FileBytes{'a', 0x81, 'b', 0x8D, 0});
+    const Decoded d = Decode(memo.Build());
+    EXPECT_EQ(As<Memos>(d).Items[0].Text, "a\uFFFDb\uFFFD");
+    ASSERT_EQ(Codes(d.Result), (std::vector<std::string_view>{"content-encoding"}));
+    EXPECT_NE(d.Result.Findings[0].Message.find("2 bytes"), std::string::npos);
+    EXPECT_THROW(Decode(memo.Build(), "no-such-encoding"), std::invalid_argument);
+
+    const auto japanese = Corpus("palmpdb_AddressDB-PalmV-JP.pdb");
+    if (!std::filesystem::exists(japanese))
+        GTEST_SKIP() << "no corpus file " << japanese;
+    const ImagePtr image = LoadNewImage(japanese.string());
+    const Structure layout = ReadStructure(*image);
+    const Content c = ReadContent(*image, layout, {"CP932"});
+    const AddressBook& book = std::get<AddressBook>(c.Payload);
+    EXPECT_EQ(book.Items.at(0).Fields[City], std::nullopt);
+    EXPECT_EQ(book.Items.at(0).Fields[State], "\u6771\u4eac\u90fd"); // 東京都
+    EXPECT_EQ(c.Categories->Items[1].Name, "\u30d3\u30b8\u30cd\u30b9"); // ビジネス
+    EXPECT_TRUE(c.Findings.empty());
+}
+
+TEST(Content, CategoryBlocksOfOtherProgramsAreFoundWhenPlausible) {
+    PdbBuilder other;
+    other.Creator = "CYCL";
+    other.App(CategoryBlock({"Unfiled", "Errands"}));
+    const Decoded found = Decode(other.Build());
+    EXPECT_EQ(found.Result.Kind, Format::Unknown);
+    ASSERT_TRUE(found.Result.Categories);
+    EXPECT_EQ(found.Result.Categories->Items[1].Name, "Errands");
+
+    FileBytes noise = CategoryBlock({"Unfiled"});
+    noise[2 + 2] = 0x07; // a control character inside a name
+    other.AppInfo = noise;
+    EXPECT_FALSE(Decode(other.Build()).Result.Categories);
+    FileBytes sameIds = CategoryBlock({"Unfiled", "Errands"});
+    sameIds[2 + 16 * 16 + 1] = 0; // "Errands" with Unfiled's ID: text, not categories
+    other.AppInfo = sameIds;
+    EXPECT_FALSE(Decode(other.Build()).Result.Categories);
+    other.AppInfo = FileBytes(100, 'x');
+    EXPECT_FALSE(Decode(other.Build()).Result.Categories);
+}

@@ -1,0 +1,31 @@
+// The per-format parts of the JSON "Content" object. "Items" holds one object per record, in
+// record order: FillBase's keys, then what FillItem sets for the item's format (always the
+// same keys for a format: one object is refilled item after item). AddHead adds the keys of
+// a format's app info ("Labels" of the address book, ...) to the object.
+#pragma once
+
+#include "content/Content.h"
+
+#include <nlohmann/json.hpp>
+
+namespace vexlin::dump {
+
+using Json = nlohmann::ordered_json;
+
+// Sets "Record", "Category", "Private", "Deleted", "Damaged" of an item.
+void FillBase(Json& object, const content::Item& item);
+// A date as "YYYY-MM-DD", or null.
+[[nodiscard]] Json DateJson(const std::optional<content::Date>& date);
+
+void FillItem(Json& object, const content::MemoItem& item);
+void FillItem(Json& object, const content::ToDoItem& item);
+void FillItem(Json& object, const content::DatebookItem& item);
+void FillItem(Json& object, const content::AddressItem& item);
+void FillItem(Json& object, const content::MailItem& item);
+
+// Formats without keys of their own in the app info take this one.
+template <typename Payload> void AddHead(Json&, const Payload&) {}
+void AddHead(Json& object, const content::Datebook& p);
+void AddHead(Json& object, const content::AddressBook& p);
+
+} // namespace vexlin::dump

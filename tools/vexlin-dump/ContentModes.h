@@ -1,0 +1,80 @@
+// vexlin-dump's content modes: the [Content] section (--content), the JSON "Content" object
+// (--json --content) and the standard files of --export. Each mode is a small dispatcher that
+// hands the payload to one function per format, declared here and defined in a file of the
+// format family's own (ContentText.cpp, ContentJson.cpp, Vcard.cpp, Ical.cpp, Mbox.cpp, ...):
+// a new format adds an overload for each mode and nothing else.
+#pragma once
+
+#include "Output.h"
+#include "content/Content.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vexlin::dump {
+
+// --content: "[Content]", the format, the encoding, the categories, then the items.
+void PrintContent(StreamTarget& out, const content::Content& c);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::Memos& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::ToDos& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::Datebook& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::AddressBook& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::MailBox& p);
+
+// --json --content: writes the file's JSON object (its text as JsonObject gives it) with
+// "Content" added as its last key, and the line end. The per-format parts are declared in
+// ContentJson.h.
+void WriteWithContent(StreamTarget& out, std::string_view object, const content::Content& c);
+
+// --export DIR: the standard files of one database.
+struct ExportOptions {
+    std::filesystem::path Directory;
+    bool Force = false;   // overwrite files that exist
+    bool Verbose = false; // name each file written on standard error
+};
+
+// A file that cannot be written, or exists without --force. what() names the file.
+class ExportError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Where one database's files go: named after its base name, written whole, never over an
+// existing file without --force.
+class ExportTarget {
+  public:
+    ExportTarget(const ExportOptions& options, std::string baseName)
+        : Options(options), Base(std::move(baseName)) {}
+    ~ExportTarget();
+    ExportTarget(const ExportTarget&) = delete;
+    ExportTarget& operator=(const ExportTarget&) = delete;
+    // The database file's base name without its extension: "MemoDB" for "a/MemoDB.pdb".
+    [[nodiscard]] const std::string& BaseName() const noexcept { return Base; }
+    // Writes bytes to DIR/name (name may hold a folder, made when missing); with -v says so.
+    void Write(const std::string& name, std::string_view bytes);
+    [[nodiscard]] std::size_t Written() const noexcept { return Count; }
+
+  private:
+    const ExportOptions& Options;
+    std::string Base;
+    std::filesystem::path MadeFolder; // the folder last made, so that it is made once
+    int FolderFd = -1;                // and opened
+    std::size_t Count = 0;
+};
+
+// Writes the files of a decoded database; false when its format has no export. Throws
+// ExportError. Records marked deleted (kept by a backup until the next sync) are left out.
+bool Export(ExportTarget& target, const content::Content& c);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::Memos& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::ToDos& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::Datebook& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::AddressBook& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::MailBox& p);
+
+// The name of an item's category for CATEGORIES and the like: "" for Unfiled (index 0) and for
+// a category without a name.
+[[nodiscard]] std::string ExportCategory(const content::Content& c, std::uint8_t index);
+
+} // namespace vexlin::dump

@@ -1,0 +1,258 @@
+// --content: the [Content] section. Labelled lines for the database, then each record under a
+// line naming it, its fields indented; multi-line text (memos, notes, bodies) indented a
+// step further. Control characters from the file are shown escaped as the inspection modes
+// escape them, never sent to the terminal.
+#include "ContentModes.h"
+#include "Escape.h"
+
+#include <cstdio>
+
+namespace vexlin::dump {
+
+namespace {
+
+using namespace content;
+
+// Text from a file as a terminal may show it: its control characters escaped (a line end
+// only where the caller has not split the lines).
+std::string Visible(std::string_view text) {
+    return ControlsEscaped(text);
+}
+
+void Line(StreamTarget& out, std::string_view label, const std::string& value) {
+    std::string line = "  ";
+    line += label;
+    line += ": ";
+    line += value;
+    out.Add(line);
+}
+
+// A field that may hold several lines: the first beside its label, the rest indented.
+void TextLines(StreamTarget& out, std::string_view label, std::string_view text) {
+    if (text.empty())
+        return;
+    std::size_t start = 0;
+    bool first = true;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string part = Visible(text.substr(start, end - start));
+        if (first)
+            Line(out, label, part);
+        else
+            out.Add(part.empty() ? std::string() : "    " + part);
+        first = false;
+        start = end + 1;
+    }
+}
+
+std::string CategoryName(const Content& c, std::uint8_t index) {
+    if (c.Categories && !c.Categories->Items[index].Name.empty())
+        return Visible(c.Categories->Items[index].Name);
+    return "category " + std::to_string(index);
+}
+
+void ItemHeading(StreamTarget& out, const Content& c, const Item& item) {
+    std::string line = "Record " + std::to_string(item.Record) + " (" + CategoryName(c, item.Category);
+    if (item.Private)
+        line += ", private";
+    if (item.Deleted)
+        line += ", deleted";
+    if (item.Damaged)
+        line += ", damaged";
+    out.Add(line + ")");
+}
+
+std::string DateText(const std::optional<Date>& date, const char* none) {
+    return date ? date->Iso() : none;
+}
+
+const char* const DayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
+                                "Saturday"};
+
+std::string Plural(int n, const char* one, const char* many) {
+    return n == 1 ? std::string(one) : "every " + std::to_string(n) + " " + many;
+}
+
+std::string RepeatText(const EventRepeat& r, const std::optional<Date>& when) {
+    static const char* const weeks[] = {"first", "second", "third", "fourth", "last"};
+    static const char* const months[] = {"January", "February", "March",     "April",
+                                         "May",     "June",     "July",      "August",
+                                         "September", "October", "November", "December"};
+    std::string text;
+    switch (r.Type) {
+    case RepeatType::Daily: text = Plural(r.Frequency, "every day", "days"); break;
+    case RepeatType::Weekly: {
+        text = Plural(r.Frequency, "every week", "weeks");
+        std::string days;
+        for (const int day : r.Days)
+            days += (days.empty() ? "" : ", ") + std::string(DayNames[day]);
+        if (!days.empty())
+            text += " on " + days;
+        break;
+    }
+    case RepeatType::MonthlyByDay:
+        text = Plural(r.Frequency, "every month", "months") + " on the " +
+               (r.Week <= 4 ? weeks[r.Week] : "?") + " " + DayNames[r.Day];
+        break;
+    case RepeatType::MonthlyByDate:
+        text = Plural(r.Frequency, "every month", "months");
+        if (when)
+            text += " on day " + std::to_string(when->Day);
+        break;
+    case RepeatType::Yearly:
+        text = Plural(r.Frequency, "every year", "years");
+        if (when)
+            text += " on " + std::string(months[when->Month - 1]) + " " + std::to_string(when->Day);
+        break;
+    case RepeatType::Unknown: text = "unknown repeat type " + std::to_string(r.RawType); break;
+    }
+    text += r.End ? ", until " + r.End->Iso() : ", for ever";
+    if (r.WeekStart >= 0 && r.WeekStart < 7 && r.Type == RepeatType::Weekly)
+        text += std::string(" (weeks start on ") + DayNames[r.WeekStart] + ")";
+    return text;
+}
+
+std::string AlarmText(const EventAlarm& a) {
+    static const char* const units[] = {"minute", "hour", "day"};
+    if (a.Unit == AlarmUnit::Unknown)
+        return std::to_string(a.Advance) + " of unknown unit " + std::to_string(a.RawUnit) +
+               " before";
+    const char* unit = units[static_cast<int>(a.Unit)];
+    return std::to_string(a.Advance) + " " + unit + (a.Advance == 1 ? "" : "s") + " before";
+}
+
+// A phone label's name: the app info's label when it has one, else the default.
+std::string PhoneLabelText(const AddressBook& book, int label) {
+    const std::size_t slot = label < 5 ? Phone1 + static_cast<std::size_t>(label)
+                                       : AddressFieldCount + static_cast<std::size_t>(label - 5);
+    if (slot < AddressLabelCount && !book.Labels[slot].empty())
+        return Visible(book.Labels[slot]);
+    const std::string_view name = PhoneLabelName(label);
+    return name.empty() ? "label " + std::to_string(label) : std::string(name);
+}
+
+std::string YesNo(bool value) {
+    return value ? "yes" : "no";
+}
+
+} // namespace
+
+void PrintPayload(StreamTarget& out, const Content& c, const Memos& p) {
+    for (const MemoItem& item : p.Items) {
+        ItemHeading(out, c, item);
+        TextLines(out, "Text", item.Text);
+    }
+}
+
+void PrintPayload(StreamTarget& out, const Content& c, const ToDos& p) {
+    for (const ToDoItem& item : p.Items) {
+        ItemHeading(out, c, item);
+        TextLines(out, "Description", item.Description);
+        Line(out, "Due", DateText(item.Due, "none"));
+        Line(out, "Priority", std::to_string(item.Priority));
+        Line(out, "Completed", YesNo(item.Completed));
+        TextLines(out, "Note", item.Note);
+    }
+}
+
+void PrintPayload(StreamTarget& out, const Content& c, const Datebook& p) {
+    for (const DatebookItem& item : p.Items) {
+        ItemHeading(out, c, item);
+        TextLines(out, "Description", item.Description);
+        Line(out, "Date", DateText(item.When, "none"));
+        Line(out, "Time", item.Start ? item.Start->Text() + " to " +
+                                           (item.End ? item.End->Text() : std::string("?"))
+                                     : "untimed");
+        if (item.Alarm)
+            Line(out, "Alarm", AlarmText(*item.Alarm));
+        if (item.Repeat)
+            Line(out, "Repeat", RepeatText(*item.Repeat, item.When));
+        if (!item.Exceptions.empty()) {
+            std::string dates;
+            for (const Date& date : item.Exceptions)
+                dates += (dates.empty() ? "" : ", ") + date.Iso();
+            Line(out, "Exceptions", dates);
+        }
+        if (item.UnknownFlags) {
+            char flags[8];
+            std::snprintf(flags, sizeof flags, "0x%04x", item.UnknownFlags);
+            Line(out, "Unknown flags", flags);
+        }
+        TextLines(out, "Note", item.Note);
+    }
+}
+
+void PrintPayload(StreamTarget& out, const Content& c, const AddressBook& p) {
+    for (const AddressItem& item : p.Items) {
+        ItemHeading(out, c, item);
+        for (std::size_t field = 0; field < AddressFieldCount; ++field) {
+            if (!item.Fields[field])
+                continue;
+            std::string label = !p.Labels[field].empty() ? Visible(p.Labels[field])
+                                                         : std::string(AddressFieldName(field));
+            if (field >= Phone1 && field <= Phone5) {
+                const std::size_t phone = field - Phone1;
+                label = PhoneLabelText(p, item.PhoneLabels[phone]);
+                if (static_cast<int>(phone) == item.DisplayPhone)
+                    label += " (shown)";
+            }
+            TextLines(out, label, *item.Fields[field]);
+        }
+    }
+}
+
+void PrintPayload(StreamTarget& out, const Content& c, const MailBox& p) {
+    static const char* const priorities[] = {"high", "normal", "low", "3"};
+    static const char* const addressing[] = {"to", "cc", "bcc", "3"};
+    for (const MailItem& item : p.Items) {
+        ItemHeading(out, c, item);
+        Line(out, "Date", item.Day ? item.Day->Iso() + (item.At ? " " + item.At->Text() : "")
+                                   : std::string("none"));
+        TextLines(out, "From", item.From);
+        TextLines(out, "To", item.To);
+        TextLines(out, "Cc", item.Cc);
+        TextLines(out, "Bcc", item.Bcc);
+        TextLines(out, "Reply-To", item.ReplyTo);
+        TextLines(out, "Sent-To", item.SentTo);
+        TextLines(out, "Subject", item.Subject);
+        std::string flags = std::string("read ") + YesNo(item.Read) + ", signature " +
+                            YesNo(item.Signature) + ", confirm read " + YesNo(item.ConfirmRead) +
+                            ", confirm delivery " + YesNo(item.ConfirmDelivery) + ", priority " +
+                            priorities[item.Priority & 3] + ", addressing " +
+                            addressing[item.Addressing & 3];
+        Line(out, "Flags", flags);
+        TextLines(out, "Body", item.Body);
+    }
+}
+
+void PrintContent(StreamTarget& out, const Content& c) {
+    out.Add("[Content]");
+    out.Add("Format: " + std::string(FormatName(c.Kind)));
+    out.Add("Encoding: " + c.Encoding);
+    if (c.Categories) {
+        out.Add("Categories:");
+        for (std::size_t i = 0; i < CategoryCount; ++i) {
+            const Category& category = c.Categories->Items[i];
+            if (category.Name.empty())
+                continue;
+            char line[64];
+            std::snprintf(line, sizeof line, "  %2zu ID %3u%s: ", i, category.ID,
+                          category.Renamed ? " renamed" : "");
+            out.Add(line + Visible(category.Name));
+        }
+    }
+    std::visit(
+        [&](const auto& payload) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>)
+                PrintPayload(out, c, payload);
+        },
+        c.Payload);
+    for (const Finding& f : c.Findings) {
+        char offset[16];
+        std::snprintf(offset, sizeof offset, "%04x", f.Offset);
+        out.Add(std::string(offset) + " " + std::string(SeverityName(f.Level)) + " " +
+                std::string(f.Code) + " " + Visible(f.Message));
+    }
+}
+
+} // namespace vexlin::dump

@@ -1,0 +1,183 @@
+// The datebook and the to-do list as iCalendar 2.0 (RFC 5545) through libical's component
+// builders: VEVENT with DTSTART/DTEND (untimed events as VALUE=DATE), RRULE, EXDATE and
+// VALARM; VTODO with DUE, PRIORITY, STATUS and CLASS. Times are floating: the device kept
+// local time without a zone. libical escapes, folds and ends lines with CRLF.
+#include "ContentModes.h"
+
+#include <libical/ical.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+namespace vexlin::dump {
+
+namespace {
+
+using namespace content;
+
+struct ComponentDeleter {
+    void operator()(icalcomponent* c) const noexcept { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
+
+icaltimetype DayOf(const Date& date) {
+    icaltimetype t = icaltime_null_date();
+    t.year = date.Year;
+    t.month = date.Month;
+    t.day = date.Day;
+    return t;
+}
+
+icaltimetype TimeOf(const Date& date, const Time& time) {
+    icaltimetype t = icaltime_null_time();
+    t.year = date.Year;
+    t.month = date.Month;
+    t.day = date.Day;
+    t.hour = time.Hour;
+    t.minute = time.Minute;
+    return t;
+}
+
+icaltimetype Now() {
+    return icaltime_from_timet_with_zone(std::time(nullptr), 0, icaltimezone_get_utc_timezone());
+}
+
+Component Calendar() {
+    Component calendar(icalcomponent_new_vcalendar());
+    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
+    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Vexlin//vexlin-dump//EN"));
+    return calendar;
+}
+
+// UID, DTSTAMP, SUMMARY, DESCRIPTION, CATEGORIES and CLASS, which events and to-dos share.
+void AddCommon(icalcomponent* c, const Content& content, const std::string& base,
+               const Item& item, const std::string& summary, const std::string& note) {
+    const std::string uid = base + "-" + std::to_string(item.Record) + "@palm";
+    icalcomponent_add_property(c, icalproperty_new_uid(uid.c_str()));
+    icalcomponent_add_property(c, icalproperty_new_dtstamp(Now()));
+    icalcomponent_add_property(c, icalproperty_new_summary(summary.c_str()));
+    if (!note.empty())
+        icalcomponent_add_property(c, icalproperty_new_description(note.c_str()));
+    if (const std::string category = ExportCategory(content, item.Category); !category.empty())
+        icalcomponent_add_property(c, icalproperty_new_categories(category.c_str()));
+    if (item.Private)
+        icalcomponent_add_property(c, icalproperty_new_class(ICAL_CLASS_PRIVATE));
+}
+
+const char* const WeekDays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
+
+// The repeat as a rule in RFC 5545's grammar, parsed by libical. An until date matches the
+// event's value type: a date for an untimed event, the end of that day otherwise.
+std::string RuleText(const EventRepeat& r, const DatebookItem& item) {
+    static const char* const frequencies[] = {"", "DAILY", "WEEKLY", "MONTHLY", "MONTHLY", "YEARLY"};
+    std::string rule = std::string("FREQ=") + frequencies[static_cast<int>(r.Type)] +
+                       ";INTERVAL=" + std::to_string(std::max(r.Frequency, 1));
+    if (r.Type == RepeatType::Weekly && !r.Days.empty()) {
+        rule += ";BYDAY=";
+        for (std::size_t i = 0; i < r.Days.size(); ++i)
+            rule += std::string(i ? "," : "") + WeekDays[r.Days[i]];
+    } else if (r.Type == RepeatType::MonthlyByDay) {
+        rule += ";BYDAY=" + std::string(r.Week >= 4 ? "-1" : std::to_string(r.Week + 1)) +
+                WeekDays[r.Day % 7];
+    } else if (r.Type == RepeatType::MonthlyByDate && item.When) {
+        rule += ";BYMONTHDAY=" + std::to_string(item.When->Day);
+    }
+    if (r.End) {
+        char until[32];
+        std::snprintf(until, sizeof until, "%04d%02d%02d%s", r.End->Year, r.End->Month,
+                      r.End->Day, item.Start ? "T235959" : "");
+        rule += ";UNTIL=" + std::string(until);
+    }
+    if (r.WeekStart >= 0 && r.WeekStart < 7)
+        rule += ";WKST=" + std::string(WeekDays[r.WeekStart]);
+    return rule;
+}
+
+void AddAlarm(icalcomponent* event, const EventAlarm& alarm, const std::string& summary) {
+    static constexpr int seconds[] = {60, 3600, 86400};
+    if (alarm.Unit == AlarmUnit::Unknown)
+        return;
+    icalcomponent* valarm = icalcomponent_new_valarm();
+    icalcomponent_add_property(valarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+    icalcomponent_add_property(valarm, icalproperty_new_description(summary.c_str()));
+    icalcomponent_add_property(
+        valarm, icalproperty_new_trigger(icaltriggertype_from_int(
+                    -alarm.Advance * seconds[static_cast<int>(alarm.Unit)])));
+    icalcomponent_add_component(event, valarm);
+}
+
+icalcomponent* Event(const Content& c, const std::string& base, const DatebookItem& item) {
+    icalcomponent* event = icalcomponent_new_vevent();
+    AddCommon(event, c, base, item, item.Description, item.Note);
+    const Date& when = *item.When;
+    if (item.Start) {
+        icalcomponent_add_property(event, icalproperty_new_dtstart(TimeOf(when, *item.Start)));
+        const Time end = item.End && (item.End->Hour * 60 + item.End->Minute >=
+                                      item.Start->Hour * 60 + item.Start->Minute)
+                             ? *item.End
+                             : *item.Start;
+        icalcomponent_add_property(event, icalproperty_new_dtend(TimeOf(when, end)));
+    } else {
+        icalcomponent_add_property(event, icalproperty_new_dtstart(DayOf(when)));
+        icaltimetype next = DayOf(when);
+        icaltime_adjust(&next, 1, 0, 0, 0);
+        icalcomponent_add_property(event, icalproperty_new_dtend(next));
+    }
+    if (item.Repeat && item.Repeat->Type != RepeatType::Unknown) {
+        const std::string rule = RuleText(*item.Repeat, item);
+        icalcomponent_add_property(
+            event, icalproperty_new_rrule(icalrecurrencetype_from_string(rule.c_str())));
+    }
+    for (const Date& exception : item.Exceptions) {
+        icalcomponent_add_property(
+            event, icalproperty_new_exdate(item.Start ? TimeOf(exception, *item.Start)
+                                                      : DayOf(exception)));
+    }
+    if (item.Alarm)
+        AddAlarm(event, *item.Alarm, item.Description);
+    return event;
+}
+
+icalcomponent* ToDo(const Content& c, const std::string& base, const ToDoItem& item) {
+    icalcomponent* todo = icalcomponent_new_vtodo();
+    AddCommon(todo, c, base, item, item.Description, item.Note);
+    if (item.Due)
+        icalcomponent_add_property(todo, icalproperty_new_due(DayOf(*item.Due)));
+    if (item.Priority > 0 && item.Priority <= 9)
+        icalcomponent_add_property(todo, icalproperty_new_priority(item.Priority));
+    icalcomponent_add_property(todo, icalproperty_new_status(item.Completed ? ICAL_STATUS_COMPLETED
+                                                                           : ICAL_STATUS_NEEDSACTION));
+    return todo;
+}
+
+void WriteCalendar(ExportTarget& target, const Component& calendar) {
+    char* text = icalcomponent_as_ical_string_r(calendar.get());
+    if (!text)
+        throw ExportError(target.BaseName() + ".ics: libical could not write the calendar");
+    const std::string copy(text);
+    std::free(text);
+    target.Write(target.BaseName() + ".ics", copy);
+}
+
+} // namespace
+
+void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
+    const Component calendar = Calendar();
+    for (const DatebookItem& item : p.Items) {
+        if (!item.Deleted && item.When)
+            icalcomponent_add_component(calendar.get(), Event(c, target.BaseName(), item));
+    }
+    WriteCalendar(target, calendar);
+}
+
+void ExportPayload(ExportTarget& target, const Content& c, const ToDos& p) {
+    const Component calendar = Calendar();
+    for (const ToDoItem& item : p.Items) {
+        if (!item.Deleted)
+            icalcomponent_add_component(calendar.get(), ToDo(c, target.BaseName(), item));
+    }
+    WriteCalendar(target, calendar);
+}
+
+} // namespace vexlin::dump
