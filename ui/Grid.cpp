@@ -48,7 +48,7 @@ TfGrid::TfGrid(QWidget* owner, const QString& fileName)
         action->setShortcut(QKeySequence(Qt::CTRL | key));
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         addAction(action);
-        connect(action, &QAction::triggered, this, [this, step] { StepTab(step); });
+        connect(action, &QAction::triggered, this, [this, by = step] { StepTab(by); });
     }
 
     ShowHeader();
