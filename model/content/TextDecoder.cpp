@@ -20,16 +20,31 @@ iconv_t Open(const std::string& encoding) {
 } // namespace
 
 TextDecoder::TextDecoder(const std::string& encoding) : Name(encoding), Handle(Open(encoding)) {
-    // Most device encodings keep printable ASCII as it is; those take a copying fast path.
-    std::string printable;
-    for (char c = 0x20; c < 0x7F; ++c)
-        printable += c;
-    std::string converted;
-    AsciiCompatible = false;
-    const std::span<const std::uint8_t> bytes(
-        reinterpret_cast<const std::uint8_t*>(printable.data()), printable.size());
-    Append(bytes, converted);
-    AsciiCompatible = converted == printable;
+    // What iconv makes of each byte alone: when every byte is a character or invalid by
+    // itself (none starts a sequence), the encoding is single-byte and converts by table.
+    SingleByte = true;
+    for (unsigned byte = 0; byte < 256 && SingleByte; ++byte) {
+        const std::uint8_t one = static_cast<std::uint8_t>(byte);
+        std::string converted;
+        const auto handle = static_cast<iconv_t>(Handle);
+        iconv(handle, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(reinterpret_cast<const char*>(&one));
+        std::size_t inLeft = 1;
+        char chunk[16];
+        char* to = chunk;
+        std::size_t toLeft = sizeof chunk;
+        if (iconv(handle, &in, &inLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) {
+            SingleByte = errno == EILSEQ; // EINVAL: the byte starts a longer sequence
+            continue;
+        }
+        Table[byte].assign(chunk, static_cast<std::size_t>(to - chunk));
+    }
+    iconv(static_cast<iconv_t>(Handle), nullptr, nullptr, nullptr, nullptr);
+    AsciiCompatible = true;
+    for (unsigned byte = 0x20; byte < 0x7F; ++byte) {
+        AsciiCompatible = AsciiCompatible && Table[byte].size() == 1 &&
+                          static_cast<unsigned char>(Table[byte][0]) == byte;
+    }
 }
 
 TextDecoder::~TextDecoder() {
@@ -37,6 +52,21 @@ TextDecoder::~TextDecoder() {
 }
 
 std::size_t TextDecoder::Append(std::span<const std::uint8_t> bytes, std::string& out) {
+    if (SingleByte) {
+        std::size_t replaced = 0;
+        for (const std::uint8_t byte : bytes) {
+            const std::string& converted = Table[byte];
+            if (byte < 0x80 && AsciiCompatible) {
+                out += static_cast<char>(byte);
+            } else if (converted.empty()) {
+                out += Replacement;
+                ++replaced;
+            } else {
+                out += converted;
+            }
+        }
+        return replaced;
+    }
     if (AsciiCompatible) {
         std::size_t ascii = 0;
         while (ascii < bytes.size() && bytes[ascii] < 0x80)
@@ -46,6 +76,10 @@ std::size_t TextDecoder::Append(std::span<const std::uint8_t> bytes, std::string
         if (bytes.empty())
             return 0;
     }
+    return Convert(bytes, out);
+}
+
+std::size_t TextDecoder::Convert(std::span<const std::uint8_t> bytes, std::string& out) {
     const auto handle = static_cast<iconv_t>(Handle);
     iconv(handle, nullptr, nullptr, nullptr, nullptr);
     std::size_t replaced = 0;

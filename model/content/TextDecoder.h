@@ -30,9 +30,15 @@ class TextDecoder {
                                      std::size_t* replaced = nullptr);
 
   private:
+    std::size_t Convert(std::span<const std::uint8_t> bytes, std::string& out);
+
     std::string Name;
     void* Handle; // iconv_t
     bool AsciiCompatible = false;
+    // A single-byte encoding (cp1252, ISO-8859-x) keeps what iconv makes of each of its 256
+    // bytes, "" for a byte it rejects: text then converts by table, not call by call.
+    bool SingleByte = false;
+    std::string Table[256];
 };
 
 // Whether text is well-formed UTF-8 (what every decoder gives; the tests and fuzz targets
