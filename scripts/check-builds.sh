@@ -17,5 +17,5 @@ echo "plain -DVEXLIN_FUZZ=ON builds and runs"
 ubsan="$top/build-fuzz-undefined"
 cmake -S "$top" -B "$ubsan" -DCMAKE_CXX_COMPILER=clang++ -DVEXLIN_FUZZ=ON -DVEXLIN_SANITIZE=ON \
   -DVEXLIN_SANITIZERS=undefined -DVEXLIN_UI=OFF -DVEXLIN_TESTS=OFF -DVEXLIN_BENCH=OFF >/dev/null
-cmake --build "$ubsan" --parallel 2 --target fuzz_model fuzz_load make_seeds
+cmake --build "$ubsan" --parallel 2 --target fuzz_model fuzz_load fuzz_content make_seeds
 echo "the UndefinedBehaviorSanitizer fuzz build builds"
