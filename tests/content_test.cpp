@@ -259,12 +259,22 @@ TEST(Content, EncodingsReplaceVisiblyAndCount) {
     EXPECT_NE(d.Result.Findings[0].Message.find("2 bytes"), std::string::npos);
     EXPECT_THROW(Decode(memo.Build(), "no-such-encoding"), std::invalid_argument);
 
+    // Japanese category names, but text that is not cp932 (an é before a space): cp1252.
+    PdbBuilder latin = PimBuilder("MemoDB", "memo");
+    latin.App(CategoryBlock({"\x96\xa2\x95\xaa\x97\xde"})); // 未分類
+    latin.Record(Text(std::string("caf\xe9 au lait\0", 14)));
+    const Decoded guessed = Decode(latin.Build(), "");
+    EXPECT_EQ(guessed.Result.Encoding, "CP1252");
+    EXPECT_EQ(As<Memos>(guessed).Items[0].Text, "caf\u00e9 au lait");
+
     const auto japanese = Corpus("palmpdb_AddressDB-PalmV-JP.pdb");
     if (!std::filesystem::exists(japanese))
         GTEST_SKIP() << "no corpus file " << japanese;
     const ImagePtr image = LoadNewImage(japanese.string());
     const Structure layout = ReadStructure(*image);
-    const Content c = ReadContent(*image, layout, {"CP932"});
+    const Content c = ReadContent(*image, layout); // the encoding detected from the names
+    EXPECT_EQ(c.Encoding, "CP932");
+    EXPECT_TRUE(c.EncodingDetected);
     const AddressBook& book = std::get<AddressBook>(c.Payload);
     EXPECT_EQ(book.Items.at(0).Fields[City], std::nullopt);
     EXPECT_EQ(book.Items.at(0).Fields[State], "\u6771\u4eac\u90fd"); // 東京都

@@ -598,7 +598,7 @@ TEST(VexlinDumpContent, SectionInWordsAndJsonBesideTheInspection) {
     EXPECT_EQ(text.Exit, 0);
     EXPECT_EQ(text.Out, "[Content]\n"
                         "Format: todo\n"
-                        "Encoding: CP1252\n"
+                        "Encoding: CP1252 (detected)\n"
                         "Categories:\n"
                         "   0 ID   0: Unfiled\n"
                         "   1 ID   1: Work\n"

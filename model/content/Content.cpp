@@ -99,12 +99,10 @@ bool KeepsCategories(Format format) noexcept {
            format == Format::Address || format == Format::Mail;
 }
 
-} // namespace
-
-Content ReadContent(const DatabaseImage& image, const Structure& structure,
-                    const ContentOptions& options) {
+Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
+                      const std::string& encoding) {
     Content content;
-    TextDecoder text(options.Encoding);
+    TextDecoder text(encoding);
     content.Encoding = text.Encoding();
     content.Kind = IdentifyFormat(image, structure);
     Decoding decoding{text, content.Findings};
@@ -145,6 +143,44 @@ Content ReadContent(const DatabaseImage& image, const Structure& structure,
     std::stable_sort(content.Findings.begin(), content.Findings.end(),
                      [](const Finding& a, const Finding& b) { return a.Offset < b.Offset; });
     return content;
+}
+
+// Whether the first category's name, which the device itself gives in its language (Unfiled,
+// Nicht abgelegt, ...), reads as Japanese in cp932: valid, and holding kana or kanji (U+3040
+// to U+9FFF, whose UTF-8 forms start with 0xE3 to 0xE9).
+bool JapaneseCategoryNames(const Bytes& appInfo) {
+    if (appInfo.Data.size() < 2 + CategoryNameWidth)
+        return false;
+    const auto name = appInfo.Data.subspan(2, CategoryNameWidth);
+    const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
+    TextDecoder japanese(JapaneseEncoding);
+    std::size_t replaced = 0;
+    const std::string text =
+        japanese.Decode(name.first(static_cast<std::size_t>(end - name.begin())), &replaced);
+    return replaced == 0 && std::any_of(text.begin(), text.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return byte >= 0xE3 && byte <= 0xE9;
+           });
+}
+
+} // namespace
+
+Content ReadContent(const DatabaseImage& image, const Structure& structure,
+                    const ContentOptions& options) {
+    if (!options.Encoding.empty())
+        return ReadContentIn(image, structure, options.Encoding);
+    if (JapaneseCategoryNames(AppInfoBytes(image, structure))) {
+        Content japanese = ReadContentIn(image, structure, JapaneseEncoding);
+        const bool valid = std::none_of(japanese.Findings.begin(), japanese.Findings.end(),
+                                        [](const Finding& f) { return f.Code == "content-encoding"; });
+        if (valid) {
+            japanese.EncodingDetected = true;
+            return japanese;
+        }
+    }
+    Content latin = ReadContentIn(image, structure, DefaultEncoding);
+    latin.EncodingDetected = true;
+    return latin;
 }
 
 void MergeFindings(Structure& structure, const std::vector<Finding>& findings) {

@@ -41,12 +41,15 @@ enum class Format { Unknown, Memo, ToDo, Datebook, Address, Mail, PalmDoc, Mobi,
 [[nodiscard]] Format IdentifyFormat(const DatabaseImage& image, const Structure& structure);
 
 struct ContentOptions {
-    std::string Encoding = DefaultEncoding; // iconv name of the 8-bit text encoding
+    // The iconv name of the 8-bit text encoding. Empty: detected, cp932 when the first
+    // category's name is a Japanese device's and all the text is valid cp932, else cp1252.
+    std::string Encoding;
 };
 
 struct Content {
     Format Kind = Format::Unknown;
     std::string Encoding;          // as used
+    bool EncodingDetected = false; // chosen from the database's own text, not given
     std::vector<Finding> Findings; // codes begin "content-", in file order
     // The standard category block at the start of the app info, when it holds one.
     std::optional<CategoryInfo> Categories;

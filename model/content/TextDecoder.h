@@ -12,6 +12,7 @@
 namespace vexlin::content {
 
 inline constexpr const char* DefaultEncoding = "CP1252";
+inline constexpr const char* JapaneseEncoding = "CP932";
 
 class TextDecoder {
   public:

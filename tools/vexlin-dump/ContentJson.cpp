@@ -236,6 +236,7 @@ void WriteWithContent(StreamTarget& out, std::string_view object, const Content&
     Json head;
     head["Format"] = FormatName(c.Kind);
     head["Encoding"] = c.Encoding;
+    head["EncodingDetected"] = c.EncodingDetected;
     head["Categories"] = CategoriesJson(c.Categories);
     std::visit(
         [&](const auto& payload) {

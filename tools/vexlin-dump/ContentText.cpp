@@ -228,7 +228,7 @@ void PrintPayload(StreamTarget& out, const Content& c, const MailBox& p) {
 void PrintContent(StreamTarget& out, const Content& c) {
     out.Add("[Content]");
     out.Add("Format: " + std::string(FormatName(c.Kind)));
-    out.Add("Encoding: " + c.Encoding);
+    out.Add("Encoding: " + c.Encoding + (c.EncodingDetected ? " (detected)" : ""));
     if (c.Categories) {
         out.Add("Categories:");
         for (std::size_t i = 0; i < CategoryCount; ++i) {

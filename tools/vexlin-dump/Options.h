@@ -24,7 +24,7 @@ struct Options {
     // The content modes.
     bool Content = false;
     std::optional<std::string> ExportDir;
-    std::string Encoding = "CP1252";
+    std::string Encoding; // empty: detected
     bool Force = false;
     bool Verbose = false;
     std::vector<std::string> Files; // "-" is standard input

@@ -248,7 +248,9 @@ int main(int argc, char** argv) {
     Options options;
     try {
         options = ParseOptions(argc, argv);
-        const content::TextDecoder known(options.Encoding);
+        if (!options.Encoding.empty()) {
+            const content::TextDecoder known(options.Encoding);
+        }
     } catch (const UsageError& e) {
         return UsageFailure(e.Message);
     } catch (const std::invalid_argument& e) {
