@@ -3,7 +3,7 @@
 // of exactly its size, so that a read past it is caught) and as that format's app info;
 // anything else loads the rest as a whole database and reads its content, the [Content]
 // section and the JSON "Content" as vexlin-dump does. The second byte's low bit chooses
-// cp932 over cp1252. Every text must be valid UTF-8, every finding lie inside what was read,
+// cp932 over cp1252, its next bit (for whole databases) the encoding detected. Every text must be valid UTF-8, every finding lie inside what was read,
 // in order, with a code beginning "content-".
 #include "ContentModes.h"
 #include "DatabaseImage.h"
@@ -135,6 +135,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((data[0] & 7) < 5)
         DecodeRecord(data[0] & 7, cp932 ? japanese : latin, data + 2, size - 2);
     else
-        DecodeFile(cp932 ? "CP932" : "CP1252", data + 2, size - 2);
+        DecodeFile((data[1] & 2) != 0 ? "" : cp932 ? "CP932" : "CP1252", data + 2, size - 2);
     return 0;
 }
