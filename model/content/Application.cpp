@@ -1,0 +1,164 @@
+#include "content/Application.h"
+
+#include "content/Content.h"
+#include "content/Report.h"
+#include "content/TextDecoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexlin::content {
+
+namespace {
+
+bool Is(const char (&type)[4], const char* name) noexcept {
+    return std::memcmp(type, name, 4) == 0;
+}
+
+// A NUL-terminated string (or the whole entry when it has no NUL).
+std::string CString(ByteSpan bytes, TextDecoder& decoder) {
+    const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    return decoder.Decode(bytes.first(static_cast<std::size_t>(end - bytes.begin())));
+}
+
+std::vector<std::string> CStrings(ByteSpan bytes, TextDecoder& decoder) {
+    std::vector<std::string> strings;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == 0) {
+            if (i > start)
+                strings.push_back(decoder.Decode(bytes.subspan(start, i - start)));
+            start = i + 1;
+        }
+    }
+    if (start < bytes.size())
+        strings.push_back(decoder.Decode(bytes.subspan(start)));
+    return strings;
+}
+
+bool ReadFont(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMetrics& font,
+              std::vector<Finding>& findings) {
+    if (bytes.size() < 26) {
+        Report(findings, at, Severity::Warning, "content-font",
+               where + ": a font header needs 26 bytes, " + std::to_string(bytes.size()) +
+                   " are there");
+        return false;
+    }
+    const auto field = [&](std::size_t i) {
+        return static_cast<std::int16_t>(*Be16(bytes, 2 * i));
+    };
+    font.FontType = *Be16(bytes, 0);
+    font.FirstChar = field(1);
+    font.LastChar = field(2);
+    font.MaxWidth = field(3);
+    font.KernMax = field(4);
+    font.NDescent = field(5);
+    font.FRectWidth = field(6);
+    font.FRectHeight = field(7);
+    font.Ascent = field(9);
+    font.Descent = field(10);
+    font.Leading = field(11);
+    font.RowWords = field(12);
+    return true;
+}
+
+std::string ResourceName(const char (&type)[4], std::uint16_t id) {
+    return std::string(type, 4) + " " + std::to_string(id);
+}
+
+} // namespace
+
+bool IsBitmapType(const char (&type)[4]) noexcept {
+    return Is(type, "Tbmp") || Is(type, "tAIB") || Is(type, "Tbsb");
+}
+
+std::string EntryName(const BitmapEntry& entry) {
+    return entry.IsResource ? ResourceName(entry.Type, entry.ID)
+                            : "record " + std::to_string(entry.Record + 1);
+}
+
+bool RecordsAreBitmaps(const DatabaseImage& image, const Structure& structure) {
+    if (structure.Kind != DatabaseKind::Record)
+        return false;
+    std::size_t bitmaps = 0;
+    for (std::size_t i = 0; i < structure.Records.size(); ++i)
+        bitmaps += LooksLikeBitmap(EntryBytes(image, structure, i).Data);
+    return bitmaps > 0 && bitmaps * 2 > structure.Records.size();
+}
+
+std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure& structure,
+                                     std::vector<Finding>& findings) {
+    std::vector<BitmapEntry> entries;
+    if (structure.Kind == DatabaseKind::Resource) {
+        for (std::size_t i = 0; i < structure.Resources.size(); ++i) {
+            const ResourceInfo& info = structure.Resources[i];
+            if (!IsBitmapType(info.Type))
+                continue;
+            BitmapEntry entry;
+            entry.IsResource = true;
+            std::memcpy(entry.Type, info.Type, 4);
+            entry.ID = info.ID;
+            const Bytes bytes = EntryBytes(image, structure, i);
+            entry.Members = ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings);
+            entries.push_back(std::move(entry));
+        }
+        return entries;
+    }
+    for (std::size_t i = 0; i < structure.Records.size(); ++i) {
+        const Bytes bytes = EntryBytes(image, structure, i);
+        if (!LooksLikeBitmap(bytes.Data))
+            continue;
+        BitmapEntry entry;
+        entry.Record = i;
+        entry.Members = ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings);
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+Application ReadApplication(const DatabaseImage& image, const Structure& structure,
+                            const std::string& encoding, std::vector<Finding>& findings) {
+    Application app;
+    TextDecoder decoder(encoding);
+    if (structure.Kind == DatabaseKind::Record) {
+        // A font database: each record a font.
+        for (std::size_t i = 0; i < structure.Records.size(); ++i) {
+            const Bytes bytes = EntryBytes(image, structure, i);
+            FontMetrics font;
+            font.Record = i;
+            if (ReadFont(bytes.Data, bytes.Offset, "record " + std::to_string(i + 1), font,
+                         findings))
+                app.Fonts.push_back(font);
+        }
+        return app;
+    }
+    for (std::size_t i = 0; i < structure.Resources.size(); ++i) {
+        const ResourceInfo& info = structure.Resources[i];
+        const Bytes bytes = EntryBytes(image, structure, i);
+        if (Is(info.Type, "tAIN") && info.ID == 1000)
+            app.Name = CString(bytes.Data, decoder);
+        else if (Is(info.Type, "tver") && info.ID == 1000)
+            app.Version = CString(bytes.Data, decoder);
+        else if (Is(info.Type, "tAIS") && info.ID == 1000)
+            app.Categories = CStrings(bytes.Data, decoder);
+        else if (Is(info.Type, "code") || Is(info.Type, "data")) {
+            ResourceSize code;
+            std::memcpy(code.Type, info.Type, 4);
+            code.ID = info.ID;
+            code.Size = static_cast<std::uint64_t>(std::max<std::int64_t>(info.Size, 0));
+            app.Code.push_back(code);
+        } else if (Is(info.Type, "NFNT") || Is(info.Type, "nfnt")) {
+            FontMetrics font;
+            font.IsResource = true;
+            std::memcpy(font.Type, info.Type, 4);
+            font.ID = info.ID;
+            if (ReadFont(bytes.Data, bytes.Offset, ResourceName(info.Type, info.ID), font,
+                         findings))
+                app.Fonts.push_back(font);
+        }
+    }
+    app.Bitmaps = ReadBitmaps(image, structure, findings);
+    return app;
+}
+
+} // namespace vexlin::content

@@ -1,0 +1,70 @@
+// Applications and the pictures and fonts databases carry: the name (tAIN), version (tver),
+// default category names (tAIS), code and data resources with their sizes, fonts (NFNT,
+// nfnt, Font records) by their metrics, and every bitmap family, from resources (Tbmp, tAIB,
+// Tbsb) or from records that hold bitmaps.
+#pragma once
+
+#include "Structure.h"
+#include "content/Bitmap.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexlin::content {
+
+// One record or resource that holds a bitmap family.
+struct BitmapEntry {
+    bool IsResource = false;
+    char Type[4] = {};      // a resource's type, as the file holds it
+    std::uint16_t ID = 0;   // a resource's ID
+    std::size_t Record = 0; // a record's index, from 0
+    std::vector<Bitmap> Members;
+};
+
+// The font header: its type, character range and metrics, in pixels.
+struct FontMetrics {
+    bool IsResource = false;
+    char Type[4] = {};
+    std::uint16_t ID = 0;
+    std::size_t Record = 0;
+    std::uint16_t FontType = 0;
+    std::int16_t FirstChar = 0, LastChar = 0, MaxWidth = 0, KernMax = 0, NDescent = 0;
+    std::int16_t FRectWidth = 0, FRectHeight = 0, Ascent = 0, Descent = 0, Leading = 0;
+    std::int16_t RowWords = 0;
+};
+
+struct ResourceSize {
+    char Type[4] = {};
+    std::uint16_t ID = 0;
+    std::uint64_t Size = 0;
+};
+
+struct Application {
+    std::string Name;                    // tAIN, UTF-8
+    std::string Version;                 // tver, UTF-8
+    std::vector<std::string> Categories; // tAIS, UTF-8
+    std::vector<ResourceSize> Code;      // code and data resources
+    std::vector<FontMetrics> Fonts;
+    std::vector<BitmapEntry> Bitmaps;
+};
+
+// Bitmaps of a database: bitmap resources, or the records that read as bitmaps.
+[[nodiscard]] std::vector<BitmapEntry>
+ReadBitmaps(const DatabaseImage& image, const Structure& structure, std::vector<Finding>& findings);
+
+// Everything above for a resource database (an application) or a font database.
+[[nodiscard]] Application ReadApplication(const DatabaseImage& image, const Structure& structure,
+                                          const std::string& encoding,
+                                          std::vector<Finding>& findings);
+
+// Whether a resource type holds a bitmap family.
+[[nodiscard]] bool IsBitmapType(const char (&type)[4]) noexcept;
+
+// "Tbmp 1000" for a resource, "record 3" (counted from 1) for a record.
+[[nodiscard]] std::string EntryName(const BitmapEntry& entry);
+
+// Whether most records of a record database read as bitmaps (and at least one does).
+[[nodiscard]] bool RecordsAreBitmaps(const DatabaseImage& image, const Structure& structure);
+
+} // namespace vexlin::content

@@ -1,0 +1,323 @@
+#include "content/PalmDoc.h"
+
+#include "content/Content.h"
+#include "content/Report.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexlin::content {
+
+namespace {
+
+constexpr std::uint16_t NoCompression = 1;
+constexpr std::uint16_t PalmDocCompression = 2;
+constexpr std::uint16_t HuffCdicCompression = 17480; // "DH"
+
+BookCompression CompressionOf(std::uint16_t value) noexcept {
+    switch (value) {
+    case NoCompression:
+        return BookCompression::None;
+    case PalmDocCompression:
+        return BookCompression::PalmDoc;
+    case HuffCdicCompression:
+        return BookCompression::HuffCdic;
+    default:
+        return BookCompression::Unknown;
+    }
+}
+
+std::string RecordName(std::size_t index) {
+    return "record " + std::to_string(index + 1);
+}
+
+// One text record's bytes appended to raw, decompressed as the book says.
+void DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::size_t index,
+                  std::string& raw, std::vector<Finding>& findings) {
+    if (book.Mobi && book.Mobi->ExtraFlags) {
+        const auto stripped = StripTrailingEntries(bytes, book.Mobi->ExtraFlags);
+        if (!stripped) {
+            Report(findings, at, Severity::Error, "content-trailing-entries",
+                   RecordName(index) + ": its trailing entries claim more than its " +
+                       std::to_string(bytes.size()) + " bytes");
+            return;
+        }
+        bytes = *stripped;
+    }
+    if (book.Compression == BookCompression::None) {
+        const std::size_t kept = std::min(bytes.size(), PalmDocRecordMax);
+        raw.append(reinterpret_cast<const char*>(bytes.data()), kept);
+        if (kept < bytes.size())
+            Report(findings, at, Severity::Error, "content-record-overflow",
+                   RecordName(index) + ": " + std::to_string(bytes.size()) +
+                       " bytes of text, more than " + std::to_string(PalmDocRecordMax) +
+                       "; the rest is dropped");
+        return;
+    }
+    DecompressFaults faults;
+    DecompressPalmDoc(bytes, raw, PalmDocRecordMax, faults);
+    if (faults.BadReferences)
+        Report(findings, at + static_cast<std::uint32_t>(faults.FirstBadAt), Severity::Error,
+               "content-back-reference",
+               RecordName(index) + ": " + std::to_string(faults.BadReferences) +
+                   " back-reference(s) before the start of the record's text, skipped");
+    if (faults.Overflow)
+        Report(findings, at, Severity::Error, "content-record-overflow",
+               RecordName(index) + ": decompresses past " + std::to_string(PalmDocRecordMax) +
+                   " bytes; the rest is dropped");
+    if (faults.Cut)
+        Report(findings, at + static_cast<std::uint32_t>(bytes.size()), Severity::Warning,
+               "content-record-cut",
+               RecordName(index) + ": its last code is cut by the record's end");
+}
+
+// A book's text converted to UTF-8. An encoding in which every byte is a character of its
+// own (Windows-1252, the book default) converts through a table of what the decoder makes of
+// each byte above ASCII, which is many times faster on megabytes of text than a conversion
+// call; other encodings go through the decoder whole.
+class BookText {
+  public:
+    explicit BookText(TextDecoder& decoder) : Decoder(decoder) {
+        constexpr std::uint8_t probes[] = {0x41, 0x81, 0xA1, 0xC1, 0xE1};
+        std::string alone[256];
+        for (unsigned b = 0x80; b < 0x100; ++b) {
+            const std::uint8_t byte = static_cast<std::uint8_t>(b);
+            std::size_t replaced = 0;
+            alone[b] = Decoder.Decode({&byte, 1}, &replaced);
+            Replaced[b - 0x80] = replaced != 0;
+        }
+        for (const std::uint8_t probe : probes) {
+            std::string probeAlone = probe < 0x80 ? std::string(1, char(probe)) : alone[probe];
+            for (unsigned b = 0x80; b < 0x100; ++b) {
+                const std::uint8_t pair[2] = {static_cast<std::uint8_t>(b), probe};
+                if (Decoder.Decode(pair) != alone[b] + probeAlone)
+                    return; // bytes combine: not one character per byte
+            }
+        }
+        for (unsigned b = 0x80; b < 0x100; ++b)
+            Table[b - 0x80] = std::move(alone[b]);
+        SingleByte = true;
+    }
+
+    // Appends the UTF-8 form of raw to out; returns how many sequences were replaced.
+    std::size_t Append(ByteSpan raw, std::string& out) {
+        if (!SingleByte)
+            return Decoder.Append(raw, out);
+        std::size_t replaced = 0;
+        std::size_t i = 0;
+        while (i < raw.size()) {
+            std::size_t ascii = i;
+            while (ascii < raw.size() && raw[ascii] < 0x80)
+                ++ascii;
+            out.append(reinterpret_cast<const char*>(raw.data()) + i, ascii - i);
+            if (ascii == raw.size())
+                break;
+            const std::uint8_t high = raw[ascii] - 0x80;
+            out += Table[high];
+            replaced += Replaced[high];
+            i = ascii + 1;
+        }
+        return replaced;
+    }
+
+    [[nodiscard]] bool OneByte() const noexcept { return SingleByte; }
+
+  private:
+    TextDecoder& Decoder;
+    bool SingleByte = false;
+    std::string Table[128];
+    bool Replaced[128] = {};
+};
+
+} // namespace
+
+std::string_view CompressionName(BookCompression compression) noexcept {
+    switch (compression) {
+    case BookCompression::None:
+        return "none";
+    case BookCompression::PalmDoc:
+        return "palmdoc";
+    case BookCompression::HuffCdic:
+        return "huffcdic";
+    case BookCompression::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+void DecompressPalmDoc(ByteSpan in, std::string& out, std::size_t limit, DecompressFaults& faults) {
+    // Decoded into a buffer of the record's own; back-references reach only into it.
+    char text[PalmDocRecordMax];
+    limit = std::min(limit, PalmDocRecordMax);
+    std::size_t n = 0;
+    std::size_t i = 0;
+    const std::uint8_t* const bytes = in.data();
+    const std::size_t size = in.size();
+    while (i < size) {
+        const std::uint8_t c = bytes[i++];
+        if (c >= 0x01 && c <= 0x08) { // a run of literal bytes
+            std::size_t run = c;
+            if (run > size - i) {
+                run = size - i;
+                faults.Cut = true;
+            }
+            if (run > limit - n) {
+                run = limit - n;
+                faults.Overflow = true;
+            }
+            std::memcpy(text + n, bytes + i, run);
+            n += run;
+            i += run;
+            if (faults.Overflow)
+                break;
+        } else if (c < 0x80) { // a literal
+            if (n == limit) {
+                faults.Overflow = true;
+                break;
+            }
+            text[n++] = static_cast<char>(c);
+        } else if (c >= 0xC0) { // a space and a character
+            if (limit - n < 2) {
+                faults.Overflow = true;
+                break;
+            }
+            text[n] = ' ';
+            text[n + 1] = static_cast<char>(c ^ 0x80);
+            n += 2;
+        } else { // 11-bit distance, 3-bit length
+            if (i == size) {
+                faults.Cut = true;
+                break;
+            }
+            const unsigned pair = (static_cast<unsigned>(c) << 8 | bytes[i++]) & 0x3FFF;
+            const std::size_t distance = pair >> 3;
+            std::size_t length = (pair & 7) + 3;
+            if (distance == 0 || distance > n) {
+                if (faults.BadReferences++ == 0)
+                    faults.FirstBadAt = i - 2;
+                continue;
+            }
+            if (length > limit - n) {
+                length = limit - n;
+                faults.Overflow = true;
+            }
+            char* to = text + n;
+            const char* from = to - distance;
+            if (distance >= length) {
+                std::memcpy(to, from, length);
+            } else {
+                // The copy overlaps what it writes ("Mississippi"): byte by byte.
+                for (std::size_t k = 0; k < length; ++k)
+                    to[k] = from[k];
+            }
+            n += length;
+            if (faults.Overflow)
+                break;
+        }
+    }
+    out.append(text, n);
+}
+
+bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept {
+    const auto compression = Be16(record0, 0);
+    const auto count = Be16(record0, 8);
+    const auto size = Be16(record0, 10);
+    return compression && count && size &&
+           (*compression == NoCompression || *compression == PalmDocCompression) && *count >= 1 &&
+           *count < records && *size == PalmDocRecordMax;
+}
+
+Book ReadBook(const DatabaseImage& image, const Structure& structure, const std::string& encoding,
+              std::vector<Finding>& findings, const TextSink* sink) {
+    Book book;
+    book.Encoding = encoding;
+    const Bytes record0 = EntryBytes(image, structure, 0);
+    if (record0.Data.size() < 16) {
+        Report(findings, record0.Offset, Severity::Error, "content-book-header",
+               "record 0 holds " + std::to_string(record0.Data.size()) +
+                   " bytes, less than the 16 of a book header");
+        return book;
+    }
+    book.CompressionValue = *Be16(record0.Data, 0);
+    book.Compression = CompressionOf(book.CompressionValue);
+    book.TextLength = *Be32(record0.Data, 4);
+    book.RecordCount = *Be16(record0.Data, 8);
+    book.RecordSize = *Be16(record0.Data, 10);
+    book.Mobi = ReadMobiHeader(record0.Data, record0.Offset, findings);
+    if (book.Mobi) {
+        const std::string_view declared = MobiEncodingName(book.Mobi->TextEncoding);
+        if (!declared.empty())
+            book.Encoding = declared;
+        else
+            Report(findings, record0.Offset + 28, Severity::Warning, "content-encoding",
+                   "text encoding " + std::to_string(book.Mobi->TextEncoding) +
+                       " is not 1252 or 65001; read as " + encoding);
+    }
+    TextDecoder decoder(book.Encoding);
+    if (book.Mobi) {
+        book.Mobi->FullName =
+            decoder.Decode({reinterpret_cast<const std::uint8_t*>(book.Mobi->FullName.data()),
+                            book.Mobi->FullName.size()});
+        for (ExthRecord& record : book.Mobi->Exth) {
+            if (record.Text)
+                record.Value =
+                    decoder.Decode({reinterpret_cast<const std::uint8_t*>(record.Value.data()),
+                                    record.Value.size()});
+        }
+    }
+    if (book.Compression == BookCompression::HuffCdic ||
+        book.Compression == BookCompression::Unknown) {
+        Report(findings, record0.Offset, Severity::Note, "content-compression",
+               book.Compression == BookCompression::HuffCdic
+                   ? std::string("HUFF/CDIC compression is recognised but its text not decoded")
+                   : "compression " + std::to_string(book.CompressionValue) + " is unknown");
+        return book;
+    }
+
+    const std::size_t entries =
+        structure.Kind == DatabaseKind::Record ? structure.Records.size() : 0;
+    std::size_t last = std::min<std::size_t>(book.RecordCount, entries ? entries - 1 : 0);
+    if (book.Mobi && book.Mobi->FirstNonBook > 0)
+        last = std::min<std::size_t>(last, book.Mobi->FirstNonBook - 1);
+    if (last < book.RecordCount)
+        Report(findings, record0.Offset + 8, Severity::Warning, "content-text-records",
+               "record 0 declares " + std::to_string(book.RecordCount) + " text records, " +
+                   std::to_string(last) + " are there");
+
+    // Text in a one-byte encoding converts record by record, straight into the text or the
+    // sink; in other encodings a character may span records, so the whole text converts once.
+    BookText text(decoder);
+    std::string raw;
+    std::string converted;
+    std::string& target = sink ? converted : book.Text;
+    if (!sink)
+        book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
+    const auto convert = [&] {
+        book.Replaced +=
+            text.Append({reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, target);
+        book.DecodedLength += raw.size();
+        raw.clear();
+        if (sink) {
+            (*sink)(converted);
+            converted.clear();
+        }
+    };
+    for (std::size_t index = 1; index <= last; ++index) {
+        const Bytes record = EntryBytes(image, structure, index);
+        DecodeRecord(book, record.Data, record.Offset, index, raw, findings);
+        if (text.OneByte())
+            convert();
+    }
+    convert();
+    if (book.DecodedLength != book.TextLength)
+        Report(findings, record0.Offset + 4, Severity::Warning, "content-text-length",
+               "record 0 declares " + std::to_string(book.TextLength) +
+                   " bytes of text, the records hold " + std::to_string(book.DecodedLength));
+    if (book.Replaced)
+        Report(findings, record0.Offset, Severity::Warning, "content-encoding",
+               std::to_string(book.Replaced) + " sequence(s) invalid in " + book.Encoding +
+                   " replaced by U+FFFD");
+    return book;
+}
+
+} // namespace vexlin::content

@@ -1,0 +1,65 @@
+// E-books: PalmDOC (TEXt/REAd and the same layout under other creators) and Mobipocket
+// (BOOK/MOBI). Record 0's book header, the text records decompressed and joined, the text
+// converted to UTF-8 from the book's encoding. Standard library and iconv only; a record
+// decodes to at most PalmDocRecordMax bytes and nothing is read outside its bytes.
+#pragma once
+
+#include "Structure.h"
+#include "content/BigEndian.h"
+#include "content/Mobi.h"
+#include "content/TextDecoder.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexlin::content {
+
+inline constexpr std::size_t PalmDocRecordMax = 4096;
+
+enum class BookCompression { None, PalmDoc, HuffCdic, Unknown };
+// "none", "palmdoc", "huffcdic", "unknown"
+[[nodiscard]] std::string_view CompressionName(BookCompression compression) noexcept;
+
+// What went wrong while one record was decompressed; the record is decoded past each fault.
+struct DecompressFaults {
+    std::size_t BadReferences = 0; // back-references before the start of the record's text
+    std::size_t FirstBadAt = 0;    // input offset of the first one
+    bool Overflow = false;         // more than the limit: the rest is dropped
+    bool Cut = false;              // a pair or literal run cut by the record's end
+    [[nodiscard]] bool Any() const noexcept { return BadReferences || Overflow || Cut; }
+};
+
+// Appends the PalmDOC-decompressed form of `in` to out, at most `limit` bytes of it.
+void DecompressPalmDoc(ByteSpan in, std::string& out, std::size_t limit, DecompressFaults& faults);
+
+struct Book {
+    std::uint16_t CompressionValue = 0; // as record 0 holds it: 1, 2 or 17480
+    BookCompression Compression = BookCompression::Unknown;
+    std::uint32_t TextLength = 0; // declared
+    std::uint16_t RecordCount = 0;
+    std::uint16_t RecordSize = 0;
+    std::optional<MobiHeader> Mobi;
+    std::string Encoding;          // iconv name the text was converted from
+    std::size_t DecodedLength = 0; // bytes of text the records held, before conversion
+    std::size_t Replaced = 0;      // sequences the conversion replaced
+    std::string Text;              // UTF-8
+};
+
+// Receives a book's UTF-8 text piece by piece, in order.
+using TextSink = std::function<void(std::string_view)>;
+
+// Decodes the book a PalmDOC or Mobipocket database holds. `encoding` is used unless a
+// Mobipocket header names the book's own; findings are appended. With a sink the text goes
+// to it as it is decoded (a record at a time) instead of into Book::Text.
+[[nodiscard]] Book ReadBook(const DatabaseImage& image, const Structure& structure,
+                            const std::string& encoding, std::vector<Finding>& findings,
+                            const TextSink* sink = nullptr);
+
+// Whether record 0 reads as a PalmDOC book header (for books under other types and creators).
+[[nodiscard]] bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept;
+
+} // namespace vexlin::content

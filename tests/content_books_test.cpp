@@ -1,0 +1,620 @@
+// E-books, bitmaps and applications in the content layer: the PalmDOC decompressor, the
+// Mobipocket header and trailing entries, bitmaps of every version, depth and compression,
+// damaged and hostile input, and the corpus side by side with peers (txt2pdbdoc, mobitool,
+// palmtopnm, pnmtopalm) where they are installed.
+#include "BitmapBuilder.h"
+#include "PdbBuilder.h"
+#include "content/Application.h"
+#include "content/Bitmap.h"
+#include "content/Content.h"
+#include "content/PalmDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+using namespace vexlin;
+using vexlin::content::Application;
+using vexlin::content::BestMember;
+using vexlin::content::Bitmap;
+using vexlin::content::BitmapEntry;
+using vexlin::content::BitmapPixelsMax;
+using vexlin::content::Book;
+using vexlin::content::BookCompression;
+using vexlin::content::DecompressFaults;
+using vexlin::content::DecompressPalmDoc;
+using vexlin::content::EntryBytes;
+using vexlin::content::EntryName;
+using vexlin::content::PalmDocRecordMax;
+using vexlin::content::ReadApplication;
+using vexlin::content::ReadBitmapFamily;
+using vexlin::content::ReadBitmaps;
+using vexlin::content::ReadBook;
+using vexlin::content::StripTrailingEntries;
+using namespace vexlin::test;
+
+namespace {
+
+const std::filesystem::path Corpus = VEXLIN_CORPUS_DIR;
+
+bool Have(const std::string& program) {
+    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+#define NEED_PEER(program)                                                                         \
+    do {                                                                                           \
+        if (!Have(program))                                                                        \
+            GTEST_SKIP() << program << " is not installed: the comparison with it did not run";    \
+    } while (false)
+
+// Standard output of a shell command.
+std::string Shell(const std::string& command) {
+    std::string out;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+// A portable anymap (P4, P5, P6) as 8-bit RGB.
+struct Picture {
+    std::uint32_t Width = 0, Height = 0;
+    std::vector<std::uint8_t> Rgb;
+};
+
+std::optional<Picture> ParsePnm(const std::string& data) {
+    std::istringstream in(data);
+    std::string magic;
+    Picture p;
+    unsigned maxval = 1;
+    in >> magic >> p.Width >> p.Height;
+    if (magic != "P4")
+        in >> maxval;
+    in.get();
+    if (!in || (magic != "P4" && magic != "P5" && magic != "P6") || maxval == 0)
+        return std::nullopt;
+    const std::string body = data.substr(static_cast<std::size_t>(in.tellg()));
+    const std::size_t rowBits = (p.Width + 7) / 8;
+    for (std::uint32_t y = 0; y < p.Height; ++y) {
+        for (std::uint32_t x = 0; x < p.Width; ++x) {
+            std::uint8_t rgb[3];
+            const std::size_t i = std::size_t{y} * p.Width + x;
+            if (magic == "P4") {
+                const std::size_t at = y * rowBits + x / 8;
+                if (at >= body.size())
+                    return std::nullopt;
+                const bool black = static_cast<std::uint8_t>(body[at]) & (0x80 >> (x % 8));
+                rgb[0] = rgb[1] = rgb[2] = black ? 0 : 255;
+            } else {
+                const std::size_t channels = magic == "P5" ? 1 : 3;
+                if ((i + 1) * channels > body.size())
+                    return std::nullopt;
+                for (std::size_t c = 0; c < 3; ++c) {
+                    const auto v =
+                        static_cast<std::uint8_t>(body[i * channels + (channels == 3 ? c : 0)]);
+                    rgb[c] = static_cast<std::uint8_t>(v * 255 / maxval);
+                }
+            }
+            p.Rgb.insert(p.Rgb.end(), rgb, rgb + 3);
+        }
+    }
+    return p;
+}
+
+std::vector<Bitmap> Decode(const Bytes& bytes, std::vector<Finding>& findings) {
+    return ReadBitmapFamily(bytes, 0, "bitmap", findings);
+}
+
+std::vector<Bitmap> Decode(const Bytes& bytes) {
+    std::vector<Finding> findings;
+    auto family = Decode(bytes, findings);
+    EXPECT_TRUE(findings.empty()) << findings.front().Message;
+    return family;
+}
+
+// Every pixel of `ours` against palmtopnm's rendering of the same bytes.
+void ExpectAsPalmtopnm(const Bytes& bytes, const Bitmap& ours, int rendition,
+                       const std::string& what) {
+    TempFile file(bytes, "vexlin-bitmap");
+    const auto theirs = ParsePnm(Shell("palmtopnm -rendition " + std::to_string(rendition) + " " +
+                                       file.path() + " 2>/dev/null"));
+    ASSERT_TRUE(theirs) << what << ": palmtopnm gave no picture";
+    ASSERT_EQ(ours.PixelWidth, theirs->Width) << what;
+    ASSERT_EQ(ours.PixelHeight, theirs->Height) << what;
+    for (std::size_t i = 0; i < std::size_t{theirs->Width} * theirs->Height; ++i) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            ASSERT_EQ(ours.Rgba[4 * i + c], theirs->Rgb[3 * i + c])
+                << what << ": pixel " << i << " channel " << c;
+        }
+    }
+}
+
+struct Image {
+    ImagePtr Data;
+    Structure Layout;
+};
+Image Load(const Bytes& bytes) {
+    Image image{LoadNewImageFromBytes(bytes), {}};
+    image.Layout = ReadStructure(*image.Data);
+    return image;
+}
+Image Load(const std::filesystem::path& path) {
+    Image image{LoadNewImage(path.string()), {}};
+    image.Layout = ReadStructure(*image.Data);
+    return image;
+}
+
+bool HasCode(const std::vector<Finding>& findings, std::string_view code) {
+    return std::any_of(findings.begin(), findings.end(),
+                       [&](const Finding& f) { return f.Code == code; });
+}
+
+std::string Decompressed(const Bytes& in, DecompressFaults& faults,
+                         std::size_t limit = PalmDocRecordMax) {
+    std::string out;
+    DecompressPalmDoc(in, out, limit, faults);
+    return out;
+}
+
+} // namespace
+
+// Literals, literal runs, space pairs, and back-references that overlap what they copy.
+TEST(PalmDocDecompress, EveryCodeKind) {
+    DecompressFaults faults;
+    // "Miss" + (distance 3, length 4: a copy of what it writes) + "ppi"
+    const Bytes mississippi{'M', 'i', 's', 's', 0x80, (3 << 3) | (4 - 3), 'p', 'p', 'i'};
+    EXPECT_EQ(Decompressed(mississippi, faults), "Mississippi");
+    // A run of three literal bytes that would otherwise be codes, and space + 'A'.
+    const Bytes runs{0x03, 0x00, 0x85, 0xC7, 0xC1, 'x'};
+    EXPECT_EQ(Decompressed(runs, faults), std::string("\x00\x85\xC7 Ax", 6));
+    EXPECT_FALSE(faults.Any());
+}
+
+TEST(PalmDocDecompress, DamageDecodedAroundAndReported) {
+    DecompressFaults bad;
+    // A reference before the start, then sound text.
+    EXPECT_EQ(Decompressed({'a', 0x80, (5 << 3), 'b'}, bad), "ab");
+    EXPECT_EQ(bad.BadReferences, 1u);
+    EXPECT_EQ(bad.FirstBadAt, 1u);
+    // More than the limit: cut there.
+    DecompressFaults over;
+    Bytes many(3000, 0xC1);
+    EXPECT_EQ(Decompressed(many, over).size(), PalmDocRecordMax);
+    EXPECT_TRUE(over.Overflow);
+    // A literal run and a pair cut by the end.
+    DecompressFaults cut;
+    EXPECT_EQ(Decompressed({'a', 0x05, 'b'}, cut), "ab");
+    EXPECT_TRUE(cut.Cut);
+    DecompressFaults cutPair;
+    EXPECT_EQ(Decompressed({'a', 0x80}, cutPair), "a");
+    EXPECT_TRUE(cutPair.Cut);
+}
+
+TEST(Mobi, TrailingEntriesStripped) {
+    // Flags 0b11: one size entry (3 bytes: two data + its size byte 0x83), then one byte of
+    // a cut character counted in the low bits of the last byte before it.
+    const Bytes record{'t', 'e', 'x', 't', 'M', 0x00, 'x', 'y', 0x83};
+    const auto text = StripTrailingEntries(record, 0x3);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(std::string(text->begin(), text->end()), "textM");
+    EXPECT_FALSE(StripTrailingEntries(Bytes{0x7F}, 0x2)); // claims 127 bytes
+}
+
+namespace {
+
+// A Mobipocket book: record 0 with the PalmDOC and MOBI headers and an EXTH block.
+Bytes MobiBook(std::uint16_t compression, std::uint32_t encoding, const std::vector<Bytes>& texts,
+               std::uint16_t extraFlags, std::uint32_t textLength) {
+    Bytes r0(16 + 0xE8, 0);
+    PutBE16(r0, 0, compression);
+    PutBE32(r0, 4, textLength);
+    PutBE16(r0, 8, static_cast<std::uint16_t>(texts.size()));
+    PutBE16(r0, 10, 4096);
+    r0[16] = 'M';
+    r0[17] = 'O';
+    r0[18] = 'B';
+    r0[19] = 'I';
+    PutBE32(r0, 20, 0xE8);
+    PutBE32(r0, 24, 2);
+    PutBE32(r0, 28, encoding);
+    PutBE32(r0, 16 + 0x40, static_cast<std::uint32_t>(texts.size() + 1));
+    PutBE32(r0, 16 + 0x70, 0x40);
+    PutBE16(r0, 16 + 0xE2, extraFlags);
+    const Bytes author = Text("Ana \xC3\xB1");
+    Bytes exth = Text("EXTH");
+    PutBE32(exth, 4, 12 + 8 + static_cast<std::uint32_t>(author.size()));
+    PutBE32(exth, 8, 1);
+    PutBE32(exth, 12, 100);
+    PutBE32(exth, 16, 8 + static_cast<std::uint32_t>(author.size()));
+    exth.insert(exth.end(), author.begin(), author.end());
+    r0.insert(r0.end(), exth.begin(), exth.end());
+    const std::uint32_t nameAt = static_cast<std::uint32_t>(r0.size());
+    const Bytes name = Text("Full Name");
+    r0.insert(r0.end(), name.begin(), name.end());
+    PutBE32(r0, 16 + 0x44, nameAt);
+    PutBE32(r0, 16 + 0x48, static_cast<std::uint32_t>(name.size()));
+    PdbBuilder pdb;
+    pdb.Type = "BOOK";
+    pdb.Creator = "MOBI";
+    pdb.Record(r0);
+    for (const Bytes& t : texts)
+        pdb.Record(t);
+    return pdb.Build();
+}
+
+} // namespace
+
+// UTF-8 text split across records, trailing entries, EXTH author and full name.
+TEST(Mobi, HeaderExthAndTextAcrossRecords) {
+    // "é" (C3 A9) is cut by the first record's end, whose multibyte entry repeats A9 (and
+    // its count byte); a size entry of 2 bytes trails each record.
+    const Bytes first{'c', 'a', 'f', 0xC3, 0xA9, 0x01, 0xAA, 0x82};
+    const Bytes second{0xA9, '!', 0x00, 0xBB, 0x82};
+    const Image book = Load(MobiBook(1, 65001, {first, second}, 0x3, 6));
+    std::vector<Finding> findings;
+    const Book b = ReadBook(*book.Data, book.Layout, "CP1252", findings);
+    EXPECT_TRUE(findings.empty()) << findings.front().Message;
+    ASSERT_TRUE(b.Mobi);
+    EXPECT_EQ(b.Encoding, "UTF-8");
+    EXPECT_EQ(b.Text, "caf\xC3\xA9!");
+    EXPECT_EQ(b.Mobi->FullName, "Full Name");
+    ASSERT_EQ(b.Mobi->Exth.size(), 1u);
+    EXPECT_EQ(b.Mobi->Exth[0].Name, "author");
+    EXPECT_EQ(b.Mobi->Exth[0].Value, "Ana \xC3\xB1");
+}
+
+// Damaged books decode what is sound and say what is not.
+TEST(Books, DamageReported) {
+    // Record 0 declares 3 text records and 100 bytes; one is there, with a back-reference
+    // before its start and trailing entries claiming more than the record.
+    const Image book = Load(MobiBook(2, 1252, {{'a', 0x80, 0x50, 'b', 0x7F}}, 0x2, 100));
+    std::vector<Finding> findings;
+    const Book b = ReadBook(*book.Data, book.Layout, "CP1252", findings);
+    EXPECT_EQ(b.Text, "");
+    EXPECT_TRUE(HasCode(findings, "content-trailing-entries"));
+    EXPECT_TRUE(HasCode(findings, "content-text-length"));
+
+    PdbBuilder doc;
+    doc.Type = "TEXt";
+    doc.Creator = "REAd";
+    Bytes r0(16, 0);
+    PutBE16(r0, 0, 2);
+    PutBE32(r0, 4, 2);
+    PutBE16(r0, 8, 3);
+    PutBE16(r0, 10, 4096);
+    doc.Record(r0).Record({'a', 0x80, 0x50, 'b'});
+    const Image palm = Load(doc.Build());
+    findings.clear();
+    const Book p = ReadBook(*palm.Data, palm.Layout, "CP1252", findings);
+    EXPECT_EQ(p.Text, "ab");
+    EXPECT_TRUE(HasCode(findings, "content-back-reference"));
+    EXPECT_TRUE(HasCode(findings, "content-text-records"));
+    EXPECT_FALSE(HasCode(findings, "content-text-length"));
+}
+
+namespace {
+
+// A 13 x 5 test picture: values cycling through the depth's range, with a run of equal
+// pixels in each row so that every compression has runs and literals to write.
+BitmapSpec Spec(int version, int depth, Packing packing) {
+    BitmapSpec s;
+    s.Version = version;
+    s.Depth = depth;
+    s.Width = 13;
+    s.Height = 5;
+    s.Compression = packing;
+    const std::uint32_t range = depth == 16 ? 0x10000 : (depth == 8 ? 231 : 1u << depth);
+    for (std::uint32_t y = 0; y < s.Height; ++y)
+        for (std::uint32_t x = 0; x < s.Width; ++x)
+            s.Pixels.push_back(x < 5 ? (y * 7) % range
+                                     : ((x * 37 + y * 11) * 2654435761u >> 8) % range);
+    return s;
+}
+
+} // namespace
+
+// The project's own writer, every version, depth and compression: read back exactly, and
+// pixel for pixel as palmtopnm renders it.
+TEST(Bitmaps, EveryVersionDepthAndCompression) {
+    const bool peer = Have("palmtopnm");
+    for (const int version : {1, 2, 3}) {
+        for (const int depth : {1, 2, 4, 8, 16}) {
+            if (version == 1 && depth == 16)
+                continue;
+            for (const Packing packing :
+                 {Packing::None, Packing::Scanline, Packing::Rle, Packing::PackBits}) {
+                if (version == 1 && (packing == Packing::Rle || packing == Packing::PackBits))
+                    continue;
+                BitmapSpec spec = Spec(version, depth, packing);
+                const std::string what = "v" + std::to_string(version) + " depth " +
+                                         std::to_string(depth) + " packing " +
+                                         std::to_string(static_cast<int>(packing));
+                const auto family = Decode(spec.Build());
+                ASSERT_EQ(family.size(), 1u) << what;
+                ASSERT_EQ(family[0].PixelHeight, spec.Height) << what;
+                if (peer)
+                    ExpectAsPalmtopnm(spec.Build(), family[0], 1, what);
+                // With a colour table of distinct colours, each pixel is its entry's colour.
+                if (depth <= 8) {
+                    for (std::uint32_t i = 0; i < (1u << depth); ++i)
+                        spec.ColorTable.push_back(i * 0x010203 + 0x100000);
+                    const auto coloured = Decode(spec.Build());
+                    ASSERT_EQ(coloured.size(), 1u) << what;
+                    for (std::size_t i = 0; i < spec.Pixels.size(); ++i) {
+                        const std::uint32_t rgb = spec.ColorTable[spec.Pixels[i]];
+                        ASSERT_EQ(coloured[0].Rgba[4 * i], rgb >> 16 & 0xFF) << what << " " << i;
+                        ASSERT_EQ(coloured[0].Rgba[4 * i + 2], rgb & 0xFF) << what << " " << i;
+                    }
+                }
+            }
+        }
+    }
+    if (!peer)
+        GTEST_SKIP() << "palmtopnm is not installed: read back only, not compared";
+}
+
+// Transparency by index and by colour, density and the high-density family with its marker.
+TEST(Bitmaps, TransparencyDensityAndFamilies) {
+    BitmapSpec low = Spec(2, 8, Packing::None);
+    low.Transparent = low.Pixels[0];
+    BitmapSpec high = Spec(3, 16, Packing::PackBits);
+    high.Density = 144;
+    high.Transparent = high.Pixels[3];
+    Bytes first = low.Build();
+    first.resize((first.size() + 3) / 4 * 4);
+    PutBE16(first, 10, static_cast<std::uint16_t>(first.size() / 4));
+    // The marker: a version 1 header of depth 255 whose next offset leads to the v3 member.
+    Bytes marker(16, 0);
+    marker[8] = 255;
+    marker[9] = 1;
+    PutBE16(marker, 10, 4);
+    Bytes family = first;
+    family.insert(family.end(), marker.begin(), marker.end());
+    const Bytes second = high.Build();
+    family.insert(family.end(), second.begin(), second.end());
+    const auto members = Decode(family);
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0].Rgba[3], 0);
+    EXPECT_EQ(members[0].Rgba[7], low.Pixels[1] == low.Pixels[0] ? 0 : 255);
+    EXPECT_EQ(members[1].Density, 144);
+    EXPECT_EQ(members[1].Rgba[3 * 4 + 3], 0);
+    EXPECT_EQ(BestMember(members), 1u);
+}
+
+// Hostile headers: the pixels stay within what the bytes describe and each fault is named.
+TEST(Bitmaps, HostileInputBounded) {
+    const auto findingsOf = [](const Bytes& bytes, std::vector<Bitmap>& family) {
+        std::vector<Finding> findings;
+        family = ReadBitmapFamily(bytes, 0, "bitmap", findings);
+        return findings;
+    };
+    std::vector<Bitmap> family;
+    // 65535 x 65535 at 1 bit with 16 bytes of data.
+    Bytes huge(32, 0);
+    PutBE16(huge, 0, 0xFFFF);
+    PutBE16(huge, 2, 0xFFFF);
+    PutBE16(huge, 4, 0x2000);
+    huge[8] = 1;
+    huge[9] = 1;
+    auto f = findingsOf(huge, family);
+    ASSERT_EQ(family.size(), 1u);
+    EXPECT_LE(family[0].Rgba.size(), std::size_t{BitmapPixelsMax} * 4);
+    EXPECT_EQ(family[0].PixelHeight, 1u);
+    EXPECT_TRUE(HasCode(f, "content-bitmap-data"));
+    // Row bytes too few for the width.
+    BitmapSpec narrow = Spec(2, 8, Packing::None);
+    Bytes n = narrow.Build();
+    PutBE16(n, 4, 4);
+    f = findingsOf(n, family);
+    EXPECT_EQ(family[0].PixelWidth, 4u);
+    EXPECT_TRUE(HasCode(f, "content-bitmap-rowbytes"));
+    // A compressed size that claims more than the record holds.
+    Bytes lying = Spec(2, 8, Packing::Rle).Build();
+    PutBE16(lying, 16, 0xFFFF);
+    f = findingsOf(lying, family);
+    EXPECT_TRUE(HasCode(f, "content-bitmap-data"));
+    EXPECT_EQ(family[0].PixelHeight, 5u);
+    // A family whose next offset points back to itself, and one past the end.
+    Bytes loop = Spec(2, 1, Packing::None).Build();
+    PutBE16(loop, 10, 2);
+    f = findingsOf(loop, family);
+    EXPECT_EQ(family.size(), 1u);
+    EXPECT_TRUE(HasCode(f, "content-bitmap-family"));
+    // Unknown version, cut header, colour table past the end.
+    Bytes bad = Spec(2, 8, Packing::None).Build();
+    bad[9] = 9;
+    EXPECT_TRUE(HasCode(findingsOf(bad, family), "content-bitmap-header"));
+    EXPECT_TRUE(HasCode(findingsOf(Bytes(10, 1), family), "content-bitmap-header"));
+    Bytes table(16, 0);
+    PutBE16(table, 0, 4);
+    PutBE16(table, 2, 4);
+    PutBE16(table, 4, 4);
+    PutBE16(table, 6, 0x4000);
+    table[8] = 8;
+    table[9] = 2;
+    PutBE16(table, 16, 200);
+    EXPECT_TRUE(HasCode(findingsOf(table, family), "content-bitmap-colortable"));
+}
+
+// netpbm's writer: every depth, a colour map, the three compressions, density 144 and a
+// transparent colour; read as palmtopnm reads them.
+TEST(Bitmaps, WrittenByPnmtopalm) {
+    NEED_PEER("pnmtopalm");
+    NEED_PEER("palmtopnm");
+    // A 21 x 9 picture of 256 distinct greys and colours in three forms.
+    std::string ppm = "P6\n21 9\n255\n", pgm = "P5\n21 9\n15\n", pbm = "P1\n21 9\n";
+    for (int y = 0; y < 9; ++y) {
+        for (int x = 0; x < 21; ++x) {
+            const int v = (x * 13 + y * 29) % 256;
+            ppm += static_cast<char>(x < 4 ? 0xFF : v);
+            ppm += static_cast<char>(x < 4 ? 0x33 : (v * 7) % 256);
+            ppm += static_cast<char>(x < 4 ? 0x66 : (v * 3) % 256);
+            pgm += static_cast<char>(x < 6 ? 3 : v % 16);
+            pbm += (x + y) % 3 ? "0 " : "1 ";
+        }
+    }
+    const auto write = [](const std::string& text) {
+        return std::make_unique<TempFile>(Bytes(text.begin(), text.end()), "vexlin-pnm");
+    };
+    const auto colour = write(ppm), grey = write(pgm), mono = write(pbm);
+    struct Case {
+        std::string Options;
+        const TempFile* Input;
+    };
+    const std::vector<Case> cases{
+        {"-depth 1", mono.get()},
+        {"-depth 2", grey.get()},
+        {"-depth 4", grey.get()},
+        {"-depth 8 -colormap", colour.get()},
+        {"-depth 16", colour.get()},
+        {"-depth 4 -scanline_compression", grey.get()},
+        {"-depth 8 -colormap -rle_compression", colour.get()},
+        {"-depth 16 -density 144 -transparent rgb:ff/33/66", colour.get()},
+        {"-depth 8 -colormap -packbits_compression -density 144", colour.get()},
+        {"-depth 8 -colormap -scanline_compression -density 144 -transparent rgb:ff/33/66",
+         colour.get()},
+        {"-depth 2 -rle_compression -density 108", grey.get()},
+    };
+    for (const Case& c : cases) {
+        const std::string out =
+            Shell("pnmtopalm " + c.Options + " " + c.Input->path() + " 2>/dev/null");
+        ASSERT_FALSE(out.empty()) << c.Options;
+        const Bytes bytes(out.begin(), out.end());
+        std::vector<Finding> findings;
+        const auto family = Decode(bytes, findings);
+        ASSERT_EQ(family.size(), 1u) << c.Options;
+        EXPECT_TRUE(findings.empty()) << c.Options << ": " << findings.front().Message;
+        ExpectAsPalmtopnm(bytes, family[0], 1, c.Options);
+        if (c.Options.find("-transparent") != std::string::npos)
+            EXPECT_EQ(family[0].Rgba[3], 0) << c.Options;
+    }
+}
+
+// The corpus's bitmaps (an application's icons, i-mode icons as records, a lone Tbmp), every
+// member of every family, pixel for pixel as palmtopnm renders them.
+TEST(Bitmaps, CorpusAsPalmtopnm) {
+    if (!std::filesystem::exists(Corpus / "plucker_imodeicons.pdb"))
+        GTEST_SKIP() << "corpus not found";
+    NEED_PEER("palmtopnm");
+    std::size_t compared = 0;
+    for (const char* name :
+         {"palmpdb_OnBoard_app.prc", "plucker_imodeicons.pdb", "nsbasic_mazewars_Tbmp-only.prc"}) {
+        const Image db = Load(Corpus / name);
+        std::vector<Finding> findings;
+        const auto entries = ReadBitmaps(*db.Data, db.Layout, findings);
+        EXPECT_TRUE(findings.empty()) << name;
+        for (const BitmapEntry& entry : entries) {
+            const std::size_t index = entry.IsResource ? 0 : entry.Record;
+            std::size_t i = index;
+            if (entry.IsResource) {
+                while (i < db.Layout.Resources.size() &&
+                       (std::memcmp(db.Layout.Resources[i].Type, entry.Type, 4) != 0 ||
+                        db.Layout.Resources[i].ID != entry.ID))
+                    ++i;
+            }
+            const Bytes bytes = [&] {
+                const auto span = EntryBytes(*db.Data, db.Layout, i).Data;
+                return Bytes(span.begin(), span.end());
+            }();
+            for (std::size_t m = 0; m < entry.Members.size(); ++m, ++compared)
+                ExpectAsPalmtopnm(bytes, entry.Members[m], static_cast<int>(m + 1),
+                                  std::string(name) + " " + EntryName(entry));
+        }
+    }
+    EXPECT_EQ(compared, 227u);
+}
+
+// The corpus's books: text byte for byte as mobitool and txt2pdbdoc decode it, after the
+// same conversion to UTF-8.
+TEST(Books, CorpusAsPeers) {
+    if (!std::filesystem::exists(Corpus / "yadr_funky_tiny-PalmDOC.pdb"))
+        GTEST_SKIP() << "corpus not found";
+    NEED_PEER("mobitool");
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vexlin-books-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const bool txt2pdbdoc = Have("txt2pdbdoc");
+    for (const char* name : {"libmobi_dict-fileversion4_BOOKMOBI.pdb",
+                             "mobipocket_Taylor_StateOfTheUnion_TEXtREAd.prc",
+                             "txt2pdbdoc_ISO_8859-1_PalmDOC.pdb", "yadr_funky_tiny-PalmDOC.pdb"}) {
+        const Image db = Load(Corpus / name);
+        std::vector<Finding> findings;
+        const Book book = ReadBook(*db.Data, db.Layout, "CP1252", findings);
+        const std::string stem = std::filesystem::path(name).stem().string();
+        Shell("mobitool -d -o " + dir.string() + " " + (Corpus / name).string() +
+              " >/dev/null 2>&1");
+        const std::string theirs =
+            Shell("iconv -f " + book.Encoding + " -t UTF-8 " + (dir / (stem + ".rawml")).string());
+        EXPECT_EQ(book.Text.size(), theirs.size()) << name;
+        EXPECT_TRUE(book.Text == theirs) << name << " differs from mobitool";
+        // txt2pdbdoc 0.4.4 dies on the 5 MB dictionary; it decodes the PalmDOC books.
+        if (txt2pdbdoc && !book.Mobi) {
+            const auto out = dir / (stem + ".txt");
+            Shell("txt2pdbdoc -d -D " + (Corpus / name).string() + " " + out.string());
+            EXPECT_TRUE(book.Text == Shell("iconv -f CP1252 -t UTF-8 " + out.string()))
+                << name << " differs from txt2pdbdoc";
+        }
+    }
+    // The declared length of the ISO 8859-1 book is longer than its text: reported, not cut.
+    const Image iso = Load(Corpus / "txt2pdbdoc_ISO_8859-1_PalmDOC.pdb");
+    std::vector<Finding> findings;
+    const Book book = ReadBook(*iso.Data, iso.Layout, "CP1252", findings);
+    EXPECT_EQ(book.TextLength, 3540u);
+    EXPECT_EQ(book.DecodedLength, 3447u);
+    EXPECT_TRUE(HasCode(findings, "content-text-length"));
+    std::filesystem::remove_all(dir);
+    if (!txt2pdbdoc)
+        GTEST_SKIP() << "txt2pdbdoc is not installed: compared with mobitool only";
+}
+
+// Books txt2pdbdoc writes, compressed and not (in 0.4.4 -c means do not compress), read back
+// to the text given, control bytes kept (-b).
+TEST(Books, WrittenByTxt2pdbdoc) {
+    NEED_PEER("txt2pdbdoc");
+    std::string text;
+    for (int i = 0; i < 900; ++i)
+        text += "Mississippi " + std::to_string(i * i) + (i % 7 ? " caf\xE9 \x01\t" : "\n");
+    const TempFile input(Bytes(text.begin(), text.end()), "vexlin-text");
+    for (const std::string options : {"-b", "-b -c"}) {
+        const auto pdb = std::filesystem::temp_directory_path() /
+                         ("vexlin-t2p-" + std::to_string(getpid()) + ".pdb");
+        Shell("txt2pdbdoc " + options + " Test " + input.path() + " " + pdb.string());
+        const Image db = Load(pdb);
+        std::vector<Finding> findings;
+        const Book book = ReadBook(*db.Data, db.Layout, "CP1252", findings);
+        std::filesystem::remove(pdb);
+        EXPECT_EQ(book.Compression,
+                  options == "-b" ? BookCompression::PalmDoc : BookCompression::None);
+        EXPECT_TRUE(findings.empty()) << options << ": " << findings.front().Message;
+        EXPECT_TRUE(book.Text == Shell("iconv -f CP1252 -t UTF-8 " + input.path())) << options;
+    }
+}
+
+// An application named and listed; a font database's metrics.
+TEST(Applications, CorpusNamedAndListed) {
+    if (!std::filesystem::exists(Corpus / "palmpdb_OnBoard_app.prc"))
+        GTEST_SKIP() << "corpus not found";
+    const Image app = Load(Corpus / "palmpdb_OnBoard_app.prc");
+    std::vector<Finding> findings;
+    const Application a = ReadApplication(*app.Data, app.Layout, "CP1252", findings);
+    EXPECT_EQ(a.Name, "OnBoard Asm");
+    EXPECT_EQ(a.Version, "2.5.1");
+    EXPECT_EQ(a.Code.size(), 4u);
+    EXPECT_EQ(a.Bitmaps.size(), 12u);
+    const Image font = Load(Corpus / "monobit_Alpha-2B_font.pdb");
+    const Application f = ReadApplication(*font.Data, font.Layout, "CP1252", findings);
+    ASSERT_EQ(f.Fonts.size(), 1u);
+    EXPECT_EQ(f.Fonts[0].FirstChar, 9);
+    EXPECT_EQ(f.Fonts[0].LastChar, 255);
+    EXPECT_EQ(f.Fonts[0].FRectHeight, 15);
+    EXPECT_EQ(f.Fonts[0].Ascent, 12);
+    EXPECT_TRUE(findings.empty());
+}
