@@ -493,8 +493,9 @@ TEST(Bitmaps, WrittenByPnmtopalm) {
         ASSERT_EQ(family.size(), 1u) << c.Options;
         EXPECT_TRUE(findings.empty()) << c.Options << ": " << findings.front().Message;
         ExpectAsPalmtopnm(bytes, family[0], 1, c.Options);
-        if (c.Options.find("-transparent") != std::string::npos)
+        if (c.Options.find("-transparent") != std::string::npos) {
             EXPECT_EQ(family[0].Rgba[3], 0) << c.Options;
+        }
     }
 }
 

@@ -201,16 +201,9 @@ void DecompressPalmDoc(ByteSpan in, std::string& out, std::size_t limit, Decompr
                 length = limit - n;
                 faults.Overflow = true;
             }
-            char* to = text + n;
-            const char* from = to - distance;
-            if (distance >= length) {
-                std::memcpy(to, from, length);
-            } else {
-                // The copy overlaps what it writes ("Mississippi"): byte by byte.
-                for (std::size_t k = 0; k < length; ++k)
-                    to[k] = from[k];
-            }
-            n += length;
+            // Byte by byte: the copy may overlap what it writes ("Mississippi").
+            for (std::size_t k = 0; k < length; ++k, ++n)
+                text[n] = text[n - distance];
             if (faults.Overflow)
                 break;
         }
