@@ -21,18 +21,17 @@ std::string CString(ByteSpan bytes, TextDecoder& decoder) {
     return decoder.Decode(bytes.first(static_cast<std::size_t>(end - bytes.begin())));
 }
 
+// NUL-terminated strings one after another, to the first empty one (what follows is padding).
 std::vector<std::string> CStrings(ByteSpan bytes, TextDecoder& decoder) {
     std::vector<std::string> strings;
     std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == 0) {
-            if (i > start)
-                strings.push_back(decoder.Decode(bytes.subspan(start, i - start)));
-            start = i + 1;
-        }
+    while (start < bytes.size() && bytes[start] != 0) {
+        const auto end = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end(),
+                                   std::uint8_t{0});
+        const std::size_t stop = static_cast<std::size_t>(end - bytes.begin());
+        strings.push_back(decoder.Decode(bytes.subspan(start, stop - start)));
+        start = stop + 1;
     }
-    if (start < bytes.size())
-        strings.push_back(decoder.Decode(bytes.subspan(start)));
     return strings;
 }
 

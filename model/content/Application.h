@@ -34,6 +34,11 @@ struct FontMetrics {
     std::int16_t RowWords = 0;
 };
 
+// The bitmaps of a database that holds pictures (records or resources).
+struct BitmapSet {
+    std::vector<BitmapEntry> Entries;
+};
+
 struct ResourceSize {
     char Type[4] = {};
     std::uint16_t ID = 0;

@@ -24,6 +24,41 @@ bool Is(const char (&field)[4], const char* text) noexcept {
 
 } // namespace
 
+namespace {
+
+// Books by type and creator or by a book header in record 0 (the same layout under other
+// creators); programs, fonts and pictures by their resources; databases of bitmaps by records
+// that read as bitmaps.
+Format IdentifyBooksAndPictures(const DatabaseImage& image, const Structure& structure) {
+    const DatabaseHeader& header = image.Header;
+    if (structure.Kind == DatabaseKind::Resource) {
+        bool bitmaps = false, fonts = false, code = false;
+        for (const ResourceInfo& r : structure.Resources) {
+            bitmaps = bitmaps || IsBitmapType(r.Type);
+            fonts = fonts || Is(r.Type, "NFNT") || Is(r.Type, "nfnt");
+            code = code || Is(r.Type, "code") || Is(r.Type, "tAIN");
+        }
+        if (Is(header.DataBaseType, "appl") || code)
+            return Format::Application;
+        if (fonts)
+            return Format::Font;
+        return bitmaps ? Format::Bitmaps : Format::Unknown;
+    }
+    const Bytes record0 = EntryBytes(image, structure, 0);
+    const bool mobi =
+        record0.Data.size() >= 20 && std::memcmp(record0.Data.data() + 16, "MOBI", 4) == 0;
+    if ((Is(header.DataBaseType, "BOOK") && Is(header.CreatorID, "MOBI")) || mobi)
+        return Format::Mobi;
+    if ((Is(header.DataBaseType, "TEXt") && Is(header.CreatorID, "REAd")) ||
+        LooksLikeBookHeader(record0.Data, structure.Records.size()))
+        return Format::PalmDoc;
+    if (Is(header.DataBaseType, "Font") && !structure.Records.empty())
+        return Format::Font;
+    return RecordsAreBitmaps(image, structure) ? Format::Bitmaps : Format::Unknown;
+}
+
+} // namespace
+
 Bytes EntryBytes(const DatabaseImage& image, const Structure& structure,
                  std::size_t index) noexcept {
     if (structure.Kind == DatabaseKind::Resource) {
@@ -56,6 +91,7 @@ std::string_view FormatName(Format format) noexcept {
     case Format::Mobi: return "mobi";
     case Format::Bitmaps: return "bitmaps";
     case Format::Application: return "application";
+    case Format::Font: return "font";
     case Format::Unknown: break;
     }
     return "unknown";
@@ -70,7 +106,7 @@ Format IdentifyFormat(const DatabaseImage& image, const Structure& structure) {
         if (Is(header.CreatorID, "addr")) return Format::Address;
         if (Is(header.CreatorID, "mail")) return Format::Mail;
     }
-    return Format::Unknown;
+    return IdentifyBooksAndPictures(image, structure);
 }
 
 namespace {
@@ -135,6 +171,20 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
     }
     case Format::Mail:
         content.Payload = ReadItems<MailBox>(image, structure, decoding, DecodeMail);
+        break;
+    case Format::PalmDoc:
+    case Format::Mobi: {
+        Book book = ReadBook(image, structure, content.Encoding, content.Findings);
+        content.Encoding = book.Encoding;
+        content.Payload = std::move(book);
+        break;
+    }
+    case Format::Bitmaps:
+        content.Payload = BitmapSet{ReadBitmaps(image, structure, content.Findings)};
+        break;
+    case Format::Application:
+    case Format::Font:
+        content.Payload = ReadApplication(image, structure, content.Encoding, content.Findings);
         break;
     default:
         break;

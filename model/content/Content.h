@@ -1,7 +1,8 @@
 // What a database holds, decoded by format: the content layer. Each format family has a file
 // of its own beside this one (Categories, Pim for memos, to-dos, datebook, addresses and
-// mail); this file names the formats, finds the bytes of each entry and dispatches. Standard
-// library and the C library's iconv only; never reads outside the bytes the file holds.
+// mail; PalmDoc and Mobi for books; Bitmap and Application for pictures, programs and fonts);
+// this file names the formats, finds the bytes of each entry and dispatches. Standard library
+// and the C library's iconv only; never reads outside the bytes the file holds.
 //
 // The convention every decoder follows: a function from an entry's bytes (a span) to a plain
 // struct, appending to a FindingList what was damaged. A damaged entry is decoded as far as it
@@ -10,7 +11,9 @@
 #pragma once
 
 #include "Structure.h"
+#include "content/Application.h"
 #include "content/Categories.h"
+#include "content/PalmDoc.h"
 #include "content/Pim.h"
 #include "content/TextDecoder.h"
 
@@ -31,7 +34,7 @@ namespace vexlin::content {
 // The app info area's bytes (empty when there is none).
 [[nodiscard]] Bytes AppInfoBytes(const DatabaseImage& image, const Structure& structure) noexcept;
 
-enum class Format { Unknown, Memo, ToDo, Datebook, Address, Mail, PalmDoc, Mobi, Bitmaps, Application };
+enum class Format { Unknown, Memo, ToDo, Datebook, Address, Mail, PalmDoc, Mobi, Bitmaps, Application, Font };
 
 // The name used in JSON "Format" and in the [Content] section: "memo", "todo", ...
 [[nodiscard]] std::string_view FormatName(Format format) noexcept;
@@ -55,7 +58,11 @@ struct Content {
     std::optional<CategoryInfo> Categories;
     // The decoded form of each format family: one alternative per family, each with its
     // items in record order (one item per record).
-    std::variant<std::monostate, Memos, ToDos, Datebook, AddressBook, MailBox> Payload;
+    // PalmDOC and Mobipocket books share Book; bitmaps of records or resources are a
+    // BitmapSet; applications and font databases an Application.
+    std::variant<std::monostate, Memos, ToDos, Datebook, AddressBook, MailBox, Book, BitmapSet,
+                 Application>
+        Payload;
 };
 
 // Decodes what the database holds. Throws std::invalid_argument for an encoding iconv does

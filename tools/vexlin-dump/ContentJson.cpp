@@ -255,7 +255,7 @@ void WriteWithContent(StreamTarget& out, std::string_view object, const Content&
     // refilled (its keys stay), and nothing the size of the whole is held in memory.
     std::visit(
         [&](const auto& payload) {
-            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>) {
+            if constexpr (requires { payload.Items; }) {
                 Json element = Json::object();
                 bool first = true;
                 for (const auto& item : payload.Items) {
@@ -268,6 +268,9 @@ void WriteWithContent(StreamTarget& out, std::string_view object, const Content&
                     out.Write(text);
                     first = false;
                 }
+            } else if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>,
+                                                 std::monostate>) {
+                WriteItems(out, payload);
             }
         },
         c.Payload);

@@ -4,6 +4,7 @@
 // a format's app info ("Labels" of the address book, ...) to the object.
 #pragma once
 
+#include "Output.h"
 #include "content/Content.h"
 
 #include <nlohmann/json.hpp>
@@ -27,5 +28,13 @@ void FillItem(Json& object, const content::MailItem& item);
 template <typename Payload> void AddHead(Json&, const Payload&) {}
 void AddHead(Json& object, const content::Datebook& p);
 void AddHead(Json& object, const content::AddressBook& p);
+void AddHead(Json& object, const content::Book& p);
+void AddHead(Json& object, const content::Application& p);
+
+// Formats whose items are not records write their own, separated by commas: a book has none,
+// a bitmap set and an application one per bitmap.
+inline void WriteItems(StreamTarget&, const content::Book&) {}
+void WriteItems(StreamTarget& out, const content::BitmapSet& p);
+void WriteItems(StreamTarget& out, const content::Application& p);
 
 } // namespace vexlin::dump

@@ -22,6 +22,9 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::T
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Datebook& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::AddressBook& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::MailBox& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::Book& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::BitmapSet& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::Application& p);
 
 // --json --content: writes the file's JSON object (its text as JsonObject gives it) with
 // "Content" added as its last key, and the line end. The per-format parts are declared in
@@ -72,6 +75,9 @@ void ExportPayload(ExportTarget& target, const content::Content& c, const conten
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Datebook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::AddressBook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::MailBox& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::Book& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::BitmapSet& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::Application& p);
 
 // The name of an item's category for CATEGORIES and the like: "" for Unfiled (index 0) and for
 // a category without a name.

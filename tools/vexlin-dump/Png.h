@@ -1,14 +1,15 @@
-// PNG files from the model's decoded bitmaps, written by libpng.
+// PNG files from the model's decoded bitmaps, made by libpng's simplified API.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <string>
 
 namespace vexlin::dump {
 
-// Writes width x height RGBA pixels to path; false with a reason in error when it fails.
-[[nodiscard]] bool WritePng(const std::string& path, std::uint32_t width, std::uint32_t height,
-                            std::span<const std::uint8_t> rgba, std::string& error);
+// The PNG file of width x height RGBA pixels. Throws std::runtime_error when libpng fails.
+[[nodiscard]] std::string EncodePng(std::uint32_t width, std::uint32_t height,
+                                    std::span<const std::uint8_t> rgba);
 
 } // namespace vexlin::dump

@@ -1,0 +1,81 @@
+// The content modes for books (PalmDOC and Mobipocket): the [Content] lines, the JSON keys and
+// the exported text (B.txt, and for Mobipocket its markup as B.html).
+#include "ContentJson.h"
+#include "ContentModes.h"
+#include "Escape.h"
+
+namespace vexlin::dump {
+
+namespace {
+
+using namespace content;
+
+void Labelled(StreamTarget& out, std::string_view label, const std::string& value) {
+    out.Add("  " + std::string(label) + ": " + value);
+}
+
+} // namespace
+
+void PrintPayload(StreamTarget& out, const Content&, const Book& p) {
+    Labelled(out, "Compression",
+             std::string(CompressionName(p.Compression)) + " (" +
+                 std::to_string(p.CompressionValue) + ")");
+    Labelled(out, "Text length",
+             std::to_string(p.TextLength) + " declared, " + std::to_string(p.DecodedLength) +
+                 " in the records");
+    Labelled(out, "Text records",
+             std::to_string(p.RecordCount) + " of up to " + std::to_string(p.RecordSize) +
+                 " bytes");
+    if (p.Mobi) {
+        const MobiHeader& m = *p.Mobi;
+        Labelled(out, "MOBI header",
+                 std::to_string(m.HeaderLength) + " bytes, type " + std::to_string(m.MobiType) +
+                     ", file version " + std::to_string(m.FileVersion) + ", encoding " +
+                     std::to_string(m.TextEncoding) + ", first non-book record " +
+                     std::to_string(m.FirstNonBook));
+        Labelled(out, "Full name", ControlsEscaped(m.FullName));
+        for (const ExthRecord& e : m.Exth)
+            Labelled(out, "EXTH " + (e.Name.empty() ? std::to_string(e.Type) : std::string(e.Name)),
+                     ControlsEscaped(e.Value));
+    }
+    out.Add("  Text:");
+    const std::string_view text = p.Text;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        out.Add(line.empty() ? std::string() : "    " + ControlsEscaped(line));
+        start = end + 1;
+    }
+}
+
+void AddHead(Json& o, const Book& p) {
+    o["Compression"] = CompressionName(p.Compression);
+    o["CompressionValue"] = p.CompressionValue;
+    o["TextLength"] = p.TextLength;
+    o["DecodedLength"] = p.DecodedLength;
+    o["RecordCount"] = p.RecordCount;
+    o["RecordSize"] = p.RecordSize;
+    o["Replaced"] = p.Replaced;
+    if (p.Mobi) {
+        Json exth = Json::array();
+        for (const ExthRecord& e : p.Mobi->Exth)
+            exth.push_back({{"Type", e.Type},
+                            {"Name", e.Name.empty() ? Json(nullptr) : Json(e.Name)},
+                            {"Value", e.Value}});
+        o["Mobi"] = {{"HeaderLength", p.Mobi->HeaderLength}, {"Type", p.Mobi->MobiType},
+                     {"TextEncoding", p.Mobi->TextEncoding}, {"FileVersion", p.Mobi->FileVersion},
+                     {"FirstNonBook", p.Mobi->FirstNonBook}, {"FullName", p.Mobi->FullName},
+                     {"ExtraFlags", p.Mobi->ExtraFlags},     {"Exth", std::move(exth)}};
+    } else {
+        o["Mobi"] = nullptr;
+    }
+    o["Text"] = p.Text;
+}
+
+void ExportPayload(ExportTarget& target, const Content&, const Book& p) {
+    target.Write(target.BaseName() + ".txt", p.Text);
+    if (p.Mobi)
+        target.Write(target.BaseName() + ".html", p.Text);
+}
+
+} // namespace vexlin::dump

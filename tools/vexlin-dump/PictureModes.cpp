@@ -1,0 +1,219 @@
+// The content modes for pictures, programs and fonts: the [Content] lines and JSON of bitmap
+// sets and applications (one item per bitmap), and their export as PNG files, one per
+// bitmap: the densest, deepest member of a family under the entry's name, the others with
+// their depth (and density) added.
+#include "ContentJson.h"
+#include "ContentModes.h"
+#include "Escape.h"
+#include "Png.h"
+
+#include <cstdio>
+#include <set>
+
+namespace vexlin::dump {
+
+namespace {
+
+using namespace content;
+
+std::string TypeText(const char (&type)[4]) {
+    return ControlsEscaped(std::string_view(type, 4));
+}
+
+std::string EntryText(const BitmapEntry& e) {
+    return e.IsResource ? TypeText(e.Type) + " " + std::to_string(e.ID)
+                        : "record " + std::to_string(e.Record + 1);
+}
+
+std::string MemberText(const Bitmap& b) {
+    std::string line = "version " + std::to_string(b.Version) + ", " + std::to_string(b.Width) +
+                       " x " + std::to_string(b.Height) + ", " + std::to_string(b.Depth) +
+                       (b.Depth == 1 ? " bit" : " bits") + ", row bytes " +
+                       std::to_string(b.RowBytes) + ", compression " +
+                       std::string(BitmapCompressionName(b.Compression)) + ", density " +
+                       std::to_string(b.Density);
+    if (b.OwnColorTable)
+        line += ", colour table";
+    if (b.Transparent) {
+        char value[16];
+        std::snprintf(value, sizeof value, b.Depth == 16 ? "#%06x" : "%u", *b.Transparent);
+        line += std::string(", transparent ") + value;
+    }
+    if (b.PixelWidth != b.Width || b.PixelHeight != b.Height)
+        line += ", decoded " + std::to_string(b.PixelWidth) + " x " + std::to_string(b.PixelHeight);
+    return line;
+}
+
+void PrintBitmaps(StreamTarget& out, const std::vector<BitmapEntry>& entries) {
+    for (const BitmapEntry& e : entries) {
+        out.Add("Bitmap " + EntryText(e) + ":");
+        for (const Bitmap& b : e.Members)
+            out.Add("  " + MemberText(b));
+    }
+}
+
+void WriteBitmaps(StreamTarget& out, const std::vector<BitmapEntry>& entries) {
+    bool first = true;
+    for (const BitmapEntry& e : entries) {
+        for (std::size_t m = 0; m < e.Members.size(); ++m) {
+            const Bitmap& b = e.Members[m];
+            Json o;
+            if (e.IsResource)
+                o["Resource"] = std::string(e.Type, 4) + " " + std::to_string(e.ID);
+            else
+                o["Record"] = e.Record + 1;
+            o["Member"] = m + 1;
+            o["Width"] = b.Width;
+            o["Height"] = b.Height;
+            o["Depth"] = b.Depth;
+            o["Version"] = b.Version;
+            o["Compression"] = BitmapCompressionName(b.Compression);
+            o["Density"] = b.Density;
+            o["RowBytes"] = b.RowBytes;
+            o["ColorTable"] = b.OwnColorTable;
+            o["Transparent"] = b.Transparent ? Json(*b.Transparent) : Json(nullptr);
+            o["DecodedWidth"] = b.PixelWidth;
+            o["DecodedHeight"] = b.PixelHeight;
+            std::string text = o.dump(-1, ' ', false, Json::error_handler_t::replace);
+            EscapeJsonControls(text);
+            if (!first)
+                out.Write(",");
+            out.Write(text);
+            first = false;
+        }
+    }
+}
+
+// A resource type as part of a file name: letters and digits as they are, anything else
+// (slashes, dots, controls) as %XX.
+std::string FileType(const char (&type)[4]) {
+    std::string name;
+    for (const char c : type) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z')) {
+            name += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", u);
+            name += escaped;
+        }
+    }
+    return name;
+}
+
+void ExportBitmaps(ExportTarget& target, const std::vector<BitmapEntry>& entries) {
+    for (const BitmapEntry& e : entries) {
+        char record[16];
+        std::snprintf(record, sizeof record, "%04zu", e.Record + 1);
+        const std::string stem =
+            target.BaseName() + "/" +
+            (e.IsResource ? FileType(e.Type) + "-" + std::to_string(e.ID) : std::string(record));
+        const std::size_t best = BestMember(e.Members);
+        std::set<std::string> used;
+        for (std::size_t m = 0; m < e.Members.size(); ++m) {
+            const Bitmap& b = e.Members[m];
+            if (b.Rgba.empty())
+                continue;
+            std::string name = stem;
+            if (m != best) {
+                name += "." + std::to_string(b.Depth) + "bpp";
+                if (b.Density != 72)
+                    name += "." + std::to_string(b.Density);
+            }
+            if (!used.insert(name).second)
+                name += "." + std::to_string(m + 1); // a member alike to an earlier one
+            used.insert(name);
+            try {
+                target.Write(name + ".png", EncodePng(b.PixelWidth, b.PixelHeight, b.Rgba));
+            } catch (const std::runtime_error& error) {
+                if (dynamic_cast<const ExportError*>(&error))
+                    throw;
+                throw ExportError(name + ".png: " + error.what());
+            }
+        }
+    }
+}
+
+} // namespace
+
+void PrintPayload(StreamTarget& out, const Content&, const BitmapSet& p) {
+    PrintBitmaps(out, p.Entries);
+}
+
+void PrintPayload(StreamTarget& out, const Content&, const Application& p) {
+    if (!p.Name.empty())
+        out.Add("  Name: " + ControlsEscaped(p.Name));
+    if (!p.Version.empty())
+        out.Add("  Version: " + ControlsEscaped(p.Version));
+    if (!p.Categories.empty()) {
+        std::string list;
+        for (const std::string& name : p.Categories)
+            list += (list.empty() ? "" : ", ") + ControlsEscaped(name);
+        out.Add("  Default categories: " + list);
+    }
+    for (const ResourceSize& r : p.Code)
+        out.Add("  " + TypeText(r.Type) + " " + std::to_string(r.ID) + ": " +
+                std::to_string(r.Size) + " bytes");
+    for (const FontMetrics& f : p.Fonts) {
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      ": type 0x%04x, characters %d to %d, widest %d, kern %d, rectangle %d x "
+                      "%d, ascent %d, descent %d, leading %d, %d words a row",
+                      f.FontType, f.FirstChar, f.LastChar, f.MaxWidth, f.KernMax, f.FRectWidth,
+                      f.FRectHeight, f.Ascent, f.Descent, f.Leading, f.RowWords);
+        out.Add("Font " +
+                (f.IsResource ? TypeText(f.Type) + " " + std::to_string(f.ID)
+                              : "record " + std::to_string(f.Record + 1)) +
+                line);
+    }
+    PrintBitmaps(out, p.Bitmaps);
+}
+
+void AddHead(Json& o, const Application& p) {
+    o["Name"] = p.Name;
+    o["Version"] = p.Version;
+    o["DefaultCategories"] = p.Categories;
+    Json code = Json::array();
+    for (const ResourceSize& r : p.Code)
+        code.push_back({{"Type", std::string(r.Type, 4)}, {"ID", r.ID}, {"Size", r.Size}});
+    o["Code"] = std::move(code);
+    Json fonts = Json::array();
+    for (const FontMetrics& f : p.Fonts) {
+        Json font;
+        if (f.IsResource)
+            font["Resource"] = std::string(f.Type, 4) + " " + std::to_string(f.ID);
+        else
+            font["Record"] = f.Record + 1;
+        font["FontType"] = f.FontType;
+        font["FirstChar"] = f.FirstChar;
+        font["LastChar"] = f.LastChar;
+        font["MaxWidth"] = f.MaxWidth;
+        font["KernMax"] = f.KernMax;
+        font["RectWidth"] = f.FRectWidth;
+        font["RectHeight"] = f.FRectHeight;
+        font["Ascent"] = f.Ascent;
+        font["Descent"] = f.Descent;
+        font["Leading"] = f.Leading;
+        font["RowWords"] = f.RowWords;
+        fonts.push_back(std::move(font));
+    }
+    o["Fonts"] = std::move(fonts);
+}
+
+void WriteItems(StreamTarget& out, const BitmapSet& p) {
+    WriteBitmaps(out, p.Entries);
+}
+
+void WriteItems(StreamTarget& out, const Application& p) {
+    WriteBitmaps(out, p.Bitmaps);
+}
+
+void ExportPayload(ExportTarget& target, const Content&, const BitmapSet& p) {
+    ExportBitmaps(target, p.Entries);
+}
+
+void ExportPayload(ExportTarget& target, const Content&, const Application& p) {
+    ExportBitmaps(target, p.Bitmaps);
+}
+
+} // namespace vexlin::dump
