@@ -159,9 +159,8 @@ bool HasCode(const std::vector<Finding>& findings, std::string_view code) {
 
 std::string Decompressed(const Bytes& in, DecompressFaults& faults,
                          std::size_t limit = PalmDocRecordMax) {
-    std::string out;
-    DecompressPalmDoc(in, out, limit, faults);
-    return out;
+    char text[PalmDocRecordMax + vexlin::content::PalmDocSlack];
+    return std::string(text, DecompressPalmDoc(in, text, limit, faults));
 }
 
 } // namespace

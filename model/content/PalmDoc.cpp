@@ -31,31 +31,29 @@ std::string RecordName(std::size_t index) {
     return "record " + std::to_string(index + 1);
 }
 
-// One text record's bytes appended to raw, decompressed as the book says.
-void DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::size_t index,
-                  std::string& raw, std::vector<Finding>& findings) {
+// One text record's text: decompressed into scratch, or the record's own bytes.
+ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::size_t index,
+                      char* scratch, std::vector<Finding>& findings) {
     if (book.Mobi && book.Mobi->ExtraFlags) {
         const auto stripped = StripTrailingEntries(bytes, book.Mobi->ExtraFlags);
         if (!stripped) {
             Report(findings, at, Severity::Error, "content-trailing-entries",
                    RecordName(index) + ": its trailing entries claim more than its " +
                        std::to_string(bytes.size()) + " bytes");
-            return;
+            return {};
         }
         bytes = *stripped;
     }
     if (book.Compression == BookCompression::None) {
-        const std::size_t kept = std::min(bytes.size(), PalmDocRecordMax);
-        raw.append(reinterpret_cast<const char*>(bytes.data()), kept);
-        if (kept < bytes.size())
+        if (bytes.size() > PalmDocRecordMax)
             Report(findings, at, Severity::Error, "content-record-overflow",
                    RecordName(index) + ": " + std::to_string(bytes.size()) +
                        " bytes of text, more than " + std::to_string(PalmDocRecordMax) +
                        "; the rest is dropped");
-        return;
+        return bytes.first(std::min(bytes.size(), PalmDocRecordMax));
     }
     DecompressFaults faults;
-    DecompressPalmDoc(bytes, raw, PalmDocRecordMax, faults);
+    const std::size_t size = DecompressPalmDoc(bytes, scratch, PalmDocRecordMax, faults);
     if (faults.BadReferences)
         Report(findings, at + static_cast<std::uint32_t>(faults.FirstBadAt), Severity::Error,
                "content-back-reference",
@@ -69,6 +67,7 @@ void DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::size_
         Report(findings, at + static_cast<std::uint32_t>(bytes.size()), Severity::Warning,
                "content-record-cut",
                RecordName(index) + ": its last code is cut by the record's end");
+    return {reinterpret_cast<const std::uint8_t*>(scratch), size};
 }
 
 // A book's text converted to UTF-8. An encoding in which every byte is a character of its
@@ -107,6 +106,12 @@ class BookText {
         std::size_t i = 0;
         while (i < raw.size()) {
             std::size_t ascii = i;
+            // Eight bytes at a time while none has its high bit set.
+            for (std::uint64_t word; raw.size() - ascii >= 8; ascii += 8) {
+                std::memcpy(&word, raw.data() + ascii, 8);
+                if (word & 0x8080808080808080u)
+                    break;
+            }
             while (ascii < raw.size() && raw[ascii] < 0x80)
                 ++ascii;
             out.append(reinterpret_cast<const char*>(raw.data()) + i, ascii - i);
@@ -145,14 +150,47 @@ std::string_view CompressionName(BookCompression compression) noexcept {
     return "unknown";
 }
 
-void DecompressPalmDoc(ByteSpan in, std::string& out, std::size_t limit, DecompressFaults& faults) {
-    // Decoded into a buffer of the record's own; back-references reach only into it.
-    char text[PalmDocRecordMax];
+std::size_t DecompressPalmDoc(ByteSpan in, char* text, std::size_t limit,
+                              DecompressFaults& faults) {
+    // Back-references reach only into this record's text.
     limit = std::min(limit, PalmDocRecordMax);
     std::size_t n = 0;
     std::size_t i = 0;
     const std::uint8_t* const bytes = in.data();
     const std::size_t size = in.size();
+    // While any code fits in what is left of the input and of the room, nothing needs
+    // checking but the back-reference's distance.
+    while (size - i >= 9 && limit - n >= 10) {
+        const std::uint8_t c = bytes[i++];
+        if (c >= 0x01 && c <= 0x08) {
+            std::memcpy(text + n, bytes + i, 8); // the run and what follows it, overwritten later
+            n += c;
+            i += c;
+        } else if (c < 0x80) {
+            text[n++] = static_cast<char>(c);
+        } else if (c >= 0xC0) {
+            text[n] = ' ';
+            text[n + 1] = static_cast<char>(c ^ 0x80);
+            n += 2;
+        } else {
+            const unsigned pair = (static_cast<unsigned>(c) << 8 | bytes[i++]) & 0x3FFF;
+            const std::size_t distance = pair >> 3;
+            const std::size_t length = (pair & 7) + 3;
+            if (distance == 0 || distance > n) {
+                if (faults.BadReferences++ == 0)
+                    faults.FirstBadAt = i - 2;
+                continue;
+            }
+            if (distance >= 16) { // 16 bytes at once, all of them written before
+                std::memcpy(text + n, text + n - distance, 16);
+                n += length;
+            } else {
+                for (std::size_t k = 0; k < length; ++k, ++n)
+                    text[n] = text[n - distance];
+            }
+        }
+    }
+    // The end of the record, every code checked.
     while (i < size) {
         const std::uint8_t c = bytes[i++];
         if (c >= 0x01 && c <= 0x08) { // a run of literal bytes
@@ -208,7 +246,7 @@ void DecompressPalmDoc(ByteSpan in, std::string& out, std::size_t limit, Decompr
                 break;
         }
     }
-    out.append(text, n);
+    return n;
 }
 
 bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept {
@@ -221,7 +259,7 @@ bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept {
 }
 
 Book ReadBook(const DatabaseImage& image, const Structure& structure, const std::string& encoding,
-              std::vector<Finding>& findings, const TextSink* sink) {
+              std::vector<Finding>& findings) {
     Book book;
     book.Encoding = encoding;
     const Bytes record0 = EntryBytes(image, structure, 0);
@@ -277,31 +315,25 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
                "record 0 declares " + std::to_string(book.RecordCount) + " text records, " +
                    std::to_string(last) + " are there");
 
-    // Text in a one-byte encoding converts record by record, straight into the text or the
-    // sink; in other encodings a character may span records, so the whole text converts once.
+    // Text in a one-byte encoding converts record by record; in other encodings a character
+    // may span records, so the whole text converts once.
     BookText text(decoder);
     std::string raw;
-    std::string converted;
-    std::string& target = sink ? converted : book.Text;
-    if (!sink)
-        book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
-    const auto convert = [&] {
-        book.Replaced +=
-            text.Append({reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, target);
-        book.DecodedLength += raw.size();
-        raw.clear();
-        if (sink) {
-            (*sink)(converted);
-            converted.clear();
-        }
-    };
+    book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
+    std::vector<char> scratch(PalmDocRecordMax + PalmDocSlack);
     for (std::size_t index = 1; index <= last; ++index) {
         const Bytes record = EntryBytes(image, structure, index);
-        DecodeRecord(book, record.Data, record.Offset, index, raw, findings);
+        const ByteSpan decoded =
+            DecodeRecord(book, record.Data, record.Offset, index, scratch.data(), findings);
+        book.DecodedLength += decoded.size();
         if (text.OneByte())
-            convert();
+            book.Replaced += text.Append(decoded, book.Text);
+        else
+            raw.append(reinterpret_cast<const char*>(decoded.data()), decoded.size());
     }
-    convert();
+    if (!text.OneByte())
+        book.Replaced +=
+            text.Append({reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, book.Text);
     if (book.DecodedLength != book.TextLength)
         Report(findings, record0.Offset + 4, Severity::Warning, "content-text-length",
                "record 0 declares " + std::to_string(book.TextLength) +

@@ -10,7 +10,6 @@
 #include "content/TextDecoder.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +18,8 @@
 namespace vexlin::content {
 
 inline constexpr std::size_t PalmDocRecordMax = 4096;
+// Bytes past a record's text that decompression may write over (it copies in whole words).
+inline constexpr std::size_t PalmDocSlack = 16;
 
 enum class BookCompression { None, PalmDoc, HuffCdic, Unknown };
 // "none", "palmdoc", "huffcdic", "unknown"
@@ -33,8 +34,10 @@ struct DecompressFaults {
     [[nodiscard]] bool Any() const noexcept { return BadReferences || Overflow || Cut; }
 };
 
-// Appends the PalmDOC-decompressed form of `in` to out, at most `limit` bytes of it.
-void DecompressPalmDoc(ByteSpan in, std::string& out, std::size_t limit, DecompressFaults& faults);
+// Decompresses `in` (PalmDOC compression) into text, which holds limit + PalmDocSlack bytes;
+// returns the size of the text, at most `limit` (itself at most PalmDocRecordMax).
+[[nodiscard]] std::size_t DecompressPalmDoc(ByteSpan in, char* text, std::size_t limit,
+                                            DecompressFaults& faults);
 
 struct Book {
     std::uint16_t CompressionValue = 0; // as record 0 holds it: 1, 2 or 17480
@@ -49,15 +52,10 @@ struct Book {
     std::string Text;              // UTF-8
 };
 
-// Receives a book's UTF-8 text piece by piece, in order.
-using TextSink = std::function<void(std::string_view)>;
-
 // Decodes the book a PalmDOC or Mobipocket database holds. `encoding` is used unless a
-// Mobipocket header names the book's own; findings are appended. With a sink the text goes
-// to it as it is decoded (a record at a time) instead of into Book::Text.
+// Mobipocket header names the book's own; findings are appended.
 [[nodiscard]] Book ReadBook(const DatabaseImage& image, const Structure& structure,
-                            const std::string& encoding, std::vector<Finding>& findings,
-                            const TextSink* sink = nullptr);
+                            const std::string& encoding, std::vector<Finding>& findings);
 
 // Whether record 0 reads as a PalmDOC book header (for books under other types and creators).
 [[nodiscard]] bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept;
