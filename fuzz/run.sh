@@ -37,10 +37,13 @@ run() {
 }
 if [ "${VEXLIN_FUZZ_PARALLEL:-0}" = 1 ]; then
   run fuzz_model & run fuzz_load & run fuzz_content & wait
+  run fuzz_books & run fuzz_bitmap & wait
 else
   run fuzz_model
   run fuzz_load
   run fuzz_content
+  run fuzz_books
+  run fuzz_bitmap
 fi
 if compgen -G "$build/finding-*" >/dev/null; then
   echo "findings:"; ls "$build"/finding-*

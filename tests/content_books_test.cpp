@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 using namespace vexlin;
@@ -617,4 +618,74 @@ TEST(Applications, CorpusNamedAndListed) {
     EXPECT_EQ(f.Fonts[0].FRectHeight, 15);
     EXPECT_EQ(f.Fonts[0].Ascent, 12);
     EXPECT_TRUE(findings.empty());
+}
+
+// vexlin-dump's modes on a book and a database of bitmaps: the text exported as UTF-8 and
+// shown with its control characters escaped, one PNG per member named as the manual says
+// and holding the decoded pixels, the JSON keys of both.
+TEST(BooksAndBitmapsDump, ExportJsonAndText) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vexlin-books-dump-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    PdbBuilder doc;
+    doc.Type = "TEXt";
+    doc.Creator = "REAd";
+    Bytes r0(16, 0);
+    PutBE16(r0, 0, 1);
+    PutBE32(r0, 4, 9);
+    PutBE16(r0, 8, 1);
+    PutBE16(r0, 10, 4096);
+    doc.Record(r0).Record(Text("caf\xE9\x1B[2J\n"));
+    const TempFile book(doc.Build(), "Book");
+
+    BitmapSpec low = Spec(2, 8, Packing::Rle);
+    BitmapSpec high = Spec(3, 16, Packing::None);
+    high.Density = 144;
+    Bytes family = low.Build();
+    family.resize((family.size() + 3) / 4 * 4);
+    PutBE16(family, 10, static_cast<std::uint16_t>(family.size() / 4));
+    const Bytes second = high.Build();
+    family.insert(family.end(), second.begin(), second.end());
+    PdbBuilder pictures;
+    pictures.Type = "Imgs";
+    pictures.Record(family).Record(Spec(1, 4, Packing::Scanline).Build());
+    const TempFile bitmaps(pictures.Build(), "Pictures");
+
+    const std::string dump = VEXLIN_DUMP;
+    ASSERT_EQ(
+        std::system((dump + " --export " + dir.string() + " " + book.path() + " " + bitmaps.path())
+                        .c_str()),
+        0);
+    const std::string bookStem = std::filesystem::path(book.path()).stem().string();
+    const std::string picStem = std::filesystem::path(bitmaps.path()).stem().string();
+    EXPECT_EQ(Shell("cat " + (dir / (bookStem + ".txt")).string()), "caf\xC3\xA9\x1B[2J\n");
+    std::set<std::string> names;
+    for (const auto& f : std::filesystem::directory_iterator(dir / picStem))
+        names.insert(f.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"0001.png", "0001.8bpp.png", "0002.png"}));
+    if (Have("pngtopam")) {
+        std::vector<Finding> findings;
+        const auto members = Decode(family, findings);
+        const auto png = ParsePnm(Shell("pngtopam " + (dir / picStem / "0001.png").string()));
+        ASSERT_TRUE(png);
+        ASSERT_EQ(png->Width * png->Height * 3, png->Rgb.size());
+        for (std::size_t i = 0; i < png->Width * png->Height * 3; ++i)
+            ASSERT_EQ(png->Rgb[i], members[1].Rgba[i / 3 * 4 + i % 3]) << i;
+    }
+
+    const std::string text = Shell(dump + " --content " + book.path());
+    EXPECT_NE(text.find("Format: palmdoc"), std::string::npos);
+    EXPECT_NE(text.find("    caf\xC3\xA9\\x1b[2J"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x1B'), std::string::npos);
+    const std::string json =
+        Shell(dump + " --json --content " + book.path() + " " + bitmaps.path());
+    EXPECT_NE(json.find("\"Format\":\"palmdoc\""), std::string::npos);
+    EXPECT_NE(json.find("\"Compression\":\"none\",\"CompressionValue\":1,\"TextLength\":9"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("{\"Record\":1,\"Member\":2,\"Width\":13,\"Height\":5,\"Depth\":16,"
+                        "\"Version\":3,\"Compression\":\"none\",\"Density\":144"),
+              std::string::npos)
+        << json;
+    std::filesystem::remove_all(dir);
 }

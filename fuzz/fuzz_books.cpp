@@ -1,0 +1,64 @@
+// Arbitrary bytes as an e-book: the PalmDOC decompressor on the bytes as one record (its
+// text never past the limit), the trailing entries, and the whole book read from a database
+// whose record 0 and text records are cut from the bytes.
+#include "content/Content.h"
+#include "content/PalmDoc.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+using namespace vexlin;
+using namespace vexlin::content;
+
+namespace {
+
+void PutBE(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v, int width) {
+    for (int i = 0; i < width; ++i)
+        b[at + i] = static_cast<std::uint8_t>(v >> (8 * (width - 1 - i)));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const ByteSpan bytes(data, size);
+    char text[PalmDocRecordMax + PalmDocSlack];
+    for (const std::size_t limit : {std::size_t{16}, PalmDocRecordMax}) {
+        DecompressFaults faults;
+        if (DecompressPalmDoc(bytes, text, limit, faults) > limit)
+            std::abort();
+    }
+    if (size >= 2) {
+        const auto kept = StripTrailingEntries(bytes.subspan(2),
+                                               static_cast<std::uint16_t>(data[0] << 8 | data[1]));
+        if (kept && kept->size() > size - 2)
+            std::abort();
+    }
+    // A database: the first byte picks the type, record 0 takes up to 400 bytes, the rest is
+    // cut into text records of up to 4,096 bytes.
+    if (size < 1)
+        return 0;
+    const bool mobi = data[0] & 1;
+    const std::size_t first = std::min<std::size_t>(size - 1, 400);
+    std::vector<std::size_t> starts{1};
+    for (std::size_t at = 1 + first; at < size; at += PalmDocRecordMax)
+        starts.push_back(at);
+    const std::size_t records = std::min<std::size_t>(starts.size(), 2000);
+    const std::size_t head = 78 + 8 * records + 2;
+    std::vector<std::uint8_t> file(head, 0);
+    std::memcpy(file.data() + 60, mobi ? "BOOKMOBI" : "TEXtREAd", 8);
+    PutBE(file, 76, static_cast<std::uint32_t>(records), 2);
+    for (std::size_t r = 0; r < records; ++r)
+        PutBE(file, 78 + 8 * r, static_cast<std::uint32_t>(head + starts[r] - 1), 4);
+    file.insert(file.end(), data + 1, data + size);
+    if (file.size() > static_cast<std::size_t>(ImageCapacity))
+        return 0;
+    const ImagePtr image = LoadNewImageFromBytes(file);
+    const Structure structure = ReadStructure(*image);
+    const Content content = ReadContent(*image, structure);
+    if (const Book* book = std::get_if<Book>(&content.Payload)) {
+        if (book->DecodedLength > records * PalmDocRecordMax)
+            std::abort();
+    }
+    return 0;
+}
