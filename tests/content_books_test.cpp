@@ -210,6 +210,23 @@ TEST(Mobi, TrailingEntriesStripped) {
 
 namespace {
 
+// A PalmDOC book: record 0 declares compression, text length and text records.
+Bytes PalmDocBook(std::uint16_t compression, std::uint32_t length, std::uint16_t count,
+                  const std::vector<Bytes>& texts) {
+    PdbBuilder doc;
+    doc.Type = "TEXt";
+    doc.Creator = "REAd";
+    Bytes r0(16, 0);
+    PutBE16(r0, 0, compression);
+    PutBE32(r0, 4, length);
+    PutBE16(r0, 8, count);
+    PutBE16(r0, 10, 4096);
+    doc.Record(r0);
+    for (const Bytes& t : texts)
+        doc.Record(t);
+    return doc.Build();
+}
+
 // A Mobipocket book: record 0 with the PalmDOC and MOBI headers and an EXTH block.
 Bytes MobiBook(std::uint16_t compression, std::uint32_t encoding, const std::vector<Bytes>& texts,
                std::uint16_t extraFlags, std::uint32_t textLength) {
@@ -282,16 +299,7 @@ TEST(Books, DamageReported) {
     EXPECT_TRUE(HasCode(findings, "content-trailing-entries"));
     EXPECT_TRUE(HasCode(findings, "content-text-length"));
 
-    PdbBuilder doc;
-    doc.Type = "TEXt";
-    doc.Creator = "REAd";
-    Bytes r0(16, 0);
-    PutBE16(r0, 0, 2);
-    PutBE32(r0, 4, 2);
-    PutBE16(r0, 8, 3);
-    PutBE16(r0, 10, 4096);
-    doc.Record(r0).Record({'a', 0x80, 0x50, 'b'});
-    const Image palm = Load(doc.Build());
+    const Image palm = Load(PalmDocBook(2, 2, 3, {{'a', 0x80, 0x50, 'b'}}));
     findings.clear();
     const Book p = ReadBook(*palm.Data, palm.Layout, "CP1252", findings);
     EXPECT_EQ(p.Text, "ab");
@@ -627,16 +635,7 @@ TEST(BooksAndBitmapsDump, ExportJsonAndText) {
     const auto dir =
         std::filesystem::temp_directory_path() / ("vexlin-books-dump-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
-    PdbBuilder doc;
-    doc.Type = "TEXt";
-    doc.Creator = "REAd";
-    Bytes r0(16, 0);
-    PutBE16(r0, 0, 1);
-    PutBE32(r0, 4, 9);
-    PutBE16(r0, 8, 1);
-    PutBE16(r0, 10, 4096);
-    doc.Record(r0).Record(Text("caf\xE9\x1B[2J\n"));
-    const TempFile book(doc.Build(), "Book");
+    const TempFile book(PalmDocBook(1, 9, 1, {Text("caf\xE9\x1B[2J\n")}), "Book");
 
     BitmapSpec low = Spec(2, 8, Packing::Rle);
     BitmapSpec high = Spec(3, 16, Packing::None);
