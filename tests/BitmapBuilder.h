@@ -60,7 +60,7 @@ struct BitmapSpec {
                     std::uint8_t flags = 0;
                     Bytes changed;
                     for (std::size_t k = g; k < rb && k < g + 8; ++k) {
-                        if (y == 0 || row[k] != row[k - rb]) {
+                        if (y == 0 || row[k] != rows[(y - 1) * rb + k]) {
                             flags |= static_cast<std::uint8_t>(0x80 >> (k - g));
                             changed.push_back(row[k]);
                         }
