@@ -1,4 +1,4 @@
-// Builds Palm bitmaps byte by byte for the tests: versions 1 to 3, any depth, the three
+// Builds Palm bitmaps byte by byte for the tests: versions 0 to 3, any depth, the three
 // compressions, colour tables, transparency and density, from a grid of pixel values.
 #pragma once
 
@@ -121,7 +121,7 @@ struct BitmapSpec {
         PutBE16(b, 2, Height);
         PutBE16(b, 4, static_cast<std::uint16_t>(RowBytes()));
         PutBE16(b, 6, flags);
-        b[8] = static_cast<std::uint8_t>(Depth);
+        b[8] = Version == 0 ? 0 : static_cast<std::uint8_t>(Depth); // reserved in version 0
         b[9] = static_cast<std::uint8_t>(Version);
         if (Version == 3) {
             b[10] = 24;
