@@ -62,7 +62,7 @@ bool ReadFont(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMe
 }
 
 std::string ResourceName(const char (&type)[4], std::uint16_t id) {
-    return std::string(type, 4) + " " + std::to_string(id);
+    return CodeText(type) + " " + std::to_string(id);
 }
 
 } // namespace

@@ -16,12 +16,8 @@ namespace {
 
 using namespace content;
 
-std::string TypeText(const char (&type)[4]) {
-    return ControlsEscaped(std::string_view(type, 4));
-}
-
 std::string EntryText(const BitmapEntry& e) {
-    return e.IsResource ? TypeText(e.Type) + " " + std::to_string(e.ID)
+    return e.IsResource ? CodeText(e.Type) + " " + std::to_string(e.ID)
                         : "record " + std::to_string(e.Record + 1);
 }
 
@@ -59,7 +55,7 @@ void WriteBitmaps(StreamTarget& out, const std::vector<BitmapEntry>& entries) {
             const Bitmap& b = e.Members[m];
             Json o;
             if (e.IsResource)
-                o["Resource"] = std::string(e.Type, 4) + " " + std::to_string(e.ID);
+                o["Resource"] = CodeText(e.Type) + " " + std::to_string(e.ID);
             else
                 o["Record"] = e.Record + 1;
             o["Member"] = m + 1;
@@ -84,37 +80,20 @@ void WriteBitmaps(StreamTarget& out, const std::vector<BitmapEntry>& entries) {
     }
 }
 
-// A resource type as part of a file name: letters and digits as they are, anything else
-// (slashes, dots, controls) as %XX.
-std::string FileType(const char (&type)[4]) {
-    std::string name;
-    for (const char c : type) {
-        const auto u = static_cast<unsigned char>(c);
-        if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z')) {
-            name += c;
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", u);
-            name += escaped;
-        }
-    }
-    return name;
-}
-
 void ExportBitmaps(ExportTarget& target, const std::vector<BitmapEntry>& entries) {
     for (const BitmapEntry& e : entries) {
         char record[16];
         std::snprintf(record, sizeof record, "%04zu", e.Record + 1);
-        const std::string stem =
-            target.BaseName() + "/" +
-            (e.IsResource ? FileType(e.Type) + "-" + std::to_string(e.ID) : std::string(record));
+        const std::string stem = target.BaseName() + "/" +
+                                 (e.IsResource ? std::string(e.Type, 4) + "-" + std::to_string(e.ID)
+                                               : std::string(record));
         const std::size_t best = BestMember(e.Members);
         std::set<std::string> used;
         for (std::size_t m = 0; m < e.Members.size(); ++m) {
             const Bitmap& b = e.Members[m];
             if (b.Rgba.empty())
                 continue;
-            std::string name = stem;
+            std::string name = stem; // bitmap resource types are letters only
             if (m != best) {
                 name += "." + std::to_string(b.Depth) + "bpp";
                 if (b.Density != 72)
@@ -152,7 +131,7 @@ void PrintPayload(StreamTarget& out, const Content&, const Application& p) {
         out.Add("  Default categories: " + list);
     }
     for (const ResourceSize& r : p.Code)
-        out.Add("  " + TypeText(r.Type) + " " + std::to_string(r.ID) + ": " +
+        out.Add("  " + CodeText(r.Type) + " " + std::to_string(r.ID) + ": " +
                 std::to_string(r.Size) + " bytes");
     for (const FontMetrics& f : p.Fonts) {
         char line[200];
@@ -162,7 +141,7 @@ void PrintPayload(StreamTarget& out, const Content&, const Application& p) {
                       f.FontType, f.FirstChar, f.LastChar, f.MaxWidth, f.KernMax, f.FRectWidth,
                       f.FRectHeight, f.Ascent, f.Descent, f.Leading, f.RowWords);
         out.Add("Font " +
-                (f.IsResource ? TypeText(f.Type) + " " + std::to_string(f.ID)
+                (f.IsResource ? CodeText(f.Type) + " " + std::to_string(f.ID)
                               : "record " + std::to_string(f.Record + 1)) +
                 line);
     }
@@ -175,13 +154,13 @@ void AddHead(Json& o, const Application& p) {
     o["DefaultCategories"] = p.Categories;
     Json code = Json::array();
     for (const ResourceSize& r : p.Code)
-        code.push_back({{"Type", std::string(r.Type, 4)}, {"ID", r.ID}, {"Size", r.Size}});
+        code.push_back({{"Type", CodeText(r.Type)}, {"ID", r.ID}, {"Size", r.Size}});
     o["Code"] = std::move(code);
     Json fonts = Json::array();
     for (const FontMetrics& f : p.Fonts) {
         Json font;
         if (f.IsResource)
-            font["Resource"] = std::string(f.Type, 4) + " " + std::to_string(f.ID);
+            font["Resource"] = CodeText(f.Type) + " " + std::to_string(f.ID);
         else
             font["Record"] = f.Record + 1;
         font["FontType"] = f.FontType;
