@@ -335,7 +335,7 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
         book.Replaced +=
             text.Append({reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, book.Text);
     if (book.DecodedLength != book.TextLength)
-        Report(findings, record0.Offset + 4, Severity::Warning, "content-text-length",
+        Report(findings, record0.Offset + 4, Severity::Note, "content-text-length",
                "record 0 declares " + std::to_string(book.TextLength) +
                    " bytes of text, the records hold " + std::to_string(book.DecodedLength));
     if (book.Replaced)
