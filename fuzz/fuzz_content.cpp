@@ -98,9 +98,11 @@ void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size
     CheckFindings(content.Findings, 0, size, true);
     std::visit(
         [](const auto& payload) {
-            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>) {
+            if constexpr (requires { payload.Items; }) {
                 for (const auto& item : payload.Items)
                     CheckTexts(item);
+            } else if constexpr (std::is_same_v<std::decay_t<decltype(payload)>, Book>) {
+                Require(ValidUtf8(payload.Text));
             }
         },
         content.Payload);
