@@ -175,6 +175,8 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
     case Format::PalmDoc:
     case Format::Mobi: {
         Book book = ReadBook(image, structure, content.Encoding, content.Findings);
+        // A Mobipocket header names the book's encoding, whatever was given.
+        content.EncodingDetected = content.EncodingDetected || book.Encoding != content.Encoding;
         content.Encoding = book.Encoding;
         content.Payload = std::move(book);
         break;
