@@ -73,6 +73,9 @@ void AddHead(Json& o, const Book& p) {
 }
 
 void ExportPayload(ExportTarget& target, const Content&, const Book& p) {
+    // A compression not decoded (HUFF/CDIC) leaves no text to write, only its finding.
+    if (p.Compression == BookCompression::HuffCdic || p.Compression == BookCompression::Unknown)
+        return;
     target.Write(target.BaseName() + ".txt", p.Text);
     if (p.Mobi)
         target.Write(target.BaseName() + ".html", p.Text);
