@@ -70,70 +70,6 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
     return {reinterpret_cast<const std::uint8_t*>(scratch), size};
 }
 
-// A book's text converted to UTF-8. An encoding in which every byte is a character of its
-// own (Windows-1252, the book default) converts through a table of what the decoder makes of
-// each byte above ASCII, which is many times faster on megabytes of text than a conversion
-// call; other encodings go through the decoder whole.
-class BookText {
-  public:
-    explicit BookText(TextDecoder& decoder) : Decoder(decoder) {
-        constexpr std::uint8_t probes[] = {0x41, 0x81, 0xA1, 0xC1, 0xE1};
-        std::string alone[256];
-        for (unsigned b = 0x80; b < 0x100; ++b) {
-            const std::uint8_t byte = static_cast<std::uint8_t>(b);
-            std::size_t replaced = 0;
-            alone[b] = Decoder.Decode({&byte, 1}, &replaced);
-            Replaced[b - 0x80] = replaced != 0;
-        }
-        for (const std::uint8_t probe : probes) {
-            std::string probeAlone = probe < 0x80 ? std::string(1, char(probe)) : alone[probe];
-            for (unsigned b = 0x80; b < 0x100; ++b) {
-                const std::uint8_t pair[2] = {static_cast<std::uint8_t>(b), probe};
-                if (Decoder.Decode(pair) != alone[b] + probeAlone)
-                    return; // bytes combine: not one character per byte
-            }
-        }
-        for (unsigned b = 0x80; b < 0x100; ++b)
-            Table[b - 0x80] = std::move(alone[b]);
-        SingleByte = true;
-    }
-
-    // Appends the UTF-8 form of raw to out; returns how many sequences were replaced.
-    std::size_t Append(ByteSpan raw, std::string& out) {
-        if (!SingleByte)
-            return Decoder.Append(raw, out);
-        std::size_t replaced = 0;
-        std::size_t i = 0;
-        while (i < raw.size()) {
-            std::size_t ascii = i;
-            // Eight bytes at a time while none has its high bit set.
-            for (std::uint64_t word; raw.size() - ascii >= 8; ascii += 8) {
-                std::memcpy(&word, raw.data() + ascii, 8);
-                if (word & 0x8080808080808080u)
-                    break;
-            }
-            while (ascii < raw.size() && raw[ascii] < 0x80)
-                ++ascii;
-            out.append(reinterpret_cast<const char*>(raw.data()) + i, ascii - i);
-            if (ascii == raw.size())
-                break;
-            const std::uint8_t high = raw[ascii] - 0x80;
-            out += Table[high];
-            replaced += Replaced[high];
-            i = ascii + 1;
-        }
-        return replaced;
-    }
-
-    [[nodiscard]] bool OneByte() const noexcept { return SingleByte; }
-
-  private:
-    TextDecoder& Decoder;
-    bool SingleByte = false;
-    std::string Table[128];
-    bool Replaced[128] = {};
-};
-
 } // namespace
 
 std::string_view CompressionName(BookCompression compression) noexcept {
@@ -317,7 +253,6 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
 
     // Text in a one-byte encoding converts record by record; in other encodings a character
     // may span records, so the whole text converts once.
-    BookText text(decoder);
     std::string raw;
     book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
     std::vector<char> scratch(PalmDocRecordMax + PalmDocSlack);
@@ -326,14 +261,14 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
         const ByteSpan decoded =
             DecodeRecord(book, record.Data, record.Offset, index, scratch.data(), findings);
         book.DecodedLength += decoded.size();
-        if (text.OneByte())
-            book.Replaced += text.Append(decoded, book.Text);
+        if (decoder.SingleByteEncoding())
+            book.Replaced += decoder.Append(decoded, book.Text);
         else
             raw.append(reinterpret_cast<const char*>(decoded.data()), decoded.size());
     }
-    if (!text.OneByte())
-        book.Replaced +=
-            text.Append({reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, book.Text);
+    if (!decoder.SingleByteEncoding())
+        book.Replaced += decoder.Append(
+            {reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, book.Text);
     if (book.DecodedLength != book.TextLength)
         Report(findings, record0.Offset + 4, Severity::Note, "content-text-length",
                "record 0 declares " + std::to_string(book.TextLength) +

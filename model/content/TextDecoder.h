@@ -23,6 +23,8 @@ class TextDecoder {
     TextDecoder& operator=(const TextDecoder&) = delete;
 
     [[nodiscard]] const std::string& Encoding() const noexcept { return Name; }
+    // Whether every byte is a character of its own (text may then be converted in pieces).
+    [[nodiscard]] bool SingleByteEncoding() const noexcept { return SingleByte; }
 
     // Appends the UTF-8 form of bytes to out; returns how many replacements it made.
     std::size_t Append(std::span<const std::uint8_t> bytes, std::string& out);
