@@ -7,6 +7,7 @@
 // in order, with a code beginning "content-".
 #include "ContentModes.h"
 #include "DatabaseImage.h"
+#include "RecordView.h"
 #include "Structure.h"
 #include "content/Content.h"
 
@@ -93,6 +94,11 @@ void DecodeRecord(unsigned format, TextDecoder& text, const std::uint8_t* data, 
 
 void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size_t size) {
     const ImagePtr loaded = LoadNewImageFromBytes({data, size});
+    // Entries past the end of the file all read alike: whole databases are run when the input
+    // can hold their entry list (a 4 KB input about 500 entries), which keeps each run short;
+    // a single record of any size is fuzzed on its own above.
+    if (RecordCount(*loaded) > size / 8 + 1)
+        return;
     const Structure structure = ReadStructure(*loaded);
     const Content content = ReadContent(*loaded, structure, {encoding});
     CheckFindings(content.Findings, 0, size, true);
