@@ -233,6 +233,11 @@ void AddHead(Json& o, const AddressBook& p) {
 }
 
 void WriteWithContent(StreamTarget& out, std::string_view object, const Content& c) {
+    out.Write(object.substr(0, object.size() - 1)); // without its closing brace
+    WriteContentKey(out, c);
+}
+
+void WriteContentKey(StreamTarget& out, const Content& c) {
     Json head;
     head["Format"] = FormatName(c.Kind);
     head["Encoding"] = c.Encoding;
@@ -247,7 +252,6 @@ void WriteWithContent(StreamTarget& out, std::string_view object, const Content&
     std::string text = Dump(head);
     text.pop_back(); // the closing brace: "Items" follows
     EscapeJsonControls(text);
-    out.Write(object.substr(0, object.size() - 1)); // without its closing brace
     out.Write(",\"Content\":");
     out.Write(text);
     out.Write(",\"Items\":[");

@@ -97,26 +97,47 @@ std::string Finished(std::string text) {
     return text;
 }
 
-// Appends ,"key":[...] with each item filled into element and serialised.
+// The text of a document in the making, handed on in pieces of about this size (each ends
+// between two elements, never inside a character).
+constexpr std::size_t PieceSize = 1 << 16;
+
+void HandOn(std::string& text, const JsonWriter& write) {
+    EscapeJsonControls(text);
+    write(text);
+    text.clear();
+}
+
+// Appends ,"key":[...] with each item filled into element and serialised, the text handed on
+// whenever a piece is full.
 template <typename Items, typename Fill>
-void AppendArray(std::string& text, const char* key, json& element, const Items& items, Fill fill) {
+void AppendArray(std::string& text, const char* key, json& element, const Items& items, Fill fill,
+                 const JsonWriter& write) {
     text += ',';
     text += Dump(json(key));
     text += ":[";
+    // One serialiser for all the elements, writing into text, as Dump does for each value.
+    nlohmann::detail::serializer<json> serializer(
+        nlohmann::detail::output_adapter<char, std::string>(text), ' ',
+        json::error_handler_t::replace);
+    bool first = true;
     for (const auto& item : items) {
         fill(element, item);
-        text += Dump(element);
-        text += ',';
-    }
-    if (text.back() == ',') {
-        text.pop_back();
+        if (!first) {
+            text += ',';
+        }
+        first = false;
+        serializer.dump(element, false, false, 0);
+        if (text.size() >= PieceSize) {
+            HandOn(text, write);
+        }
     }
     text += ']';
 }
 
 } // namespace
 
-std::string JsonObject(const std::string& file, const DatabaseImage& image, const Structure& s) {
+void WriteJsonObject(const JsonWriter& write, const std::string& file, const DatabaseImage& image,
+                     const Structure& s, bool open) {
     const DatabaseHeader& h = image.Header;
     json o;
     PutFile(o, file);
@@ -145,8 +166,8 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
                   {"Modification", Date(h.ModificationDate)},
                   {"LastBackup", Date(h.LastBackupDate)}};
     // The entry list and the findings may run to 65,535 elements each: rather than building
-    // a tree of them, one element object is refilled and serialised in turn, and the arrays
-    // are joined into the document's text.
+    // a tree of them, one element object is refilled and serialised in turn, and the text is
+    // handed on piece by piece.
     std::string text = Dump(o);
     text.pop_back(); // the closing brace
     if (s.Kind == DatabaseKind::Resource) {
@@ -156,7 +177,7 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
             e["ID"] = r.ID;
             e["Offset"] = r.Offset;
             e["Size"] = r.Size;
-        });
+        }, write);
     } else {
         json element = {{"Offset", 0},         {"Size", 0},     {"Attributes", 0},
                         {"AttributeNames", {}}, {"Category", 0}, {"UniqueID", 0}};
@@ -166,7 +187,7 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
             flagNames.push_back(Names(RecordAttributeNames(static_cast<std::uint8_t>(flags << 4))));
         }
         int shownFlags = -1;
-        text.reserve(text.size() + s.Records.size() * 110);
+        text.reserve(PieceSize + 4096);
         AppendArray(text, "Records", element, s.Records, [&](json& e, const RecordInfo& r) {
             e["Offset"] = r.Offset;
             e["Size"] = r.Size;
@@ -177,7 +198,7 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
             }
             e["Category"] = r.Category();
             e["UniqueID"] = r.UniqueID;
-        });
+        }, write);
     }
     json finding = {{"Offset", 0}, {"Severity", ""}, {"Code", ""}, {"Message", ""}};
     AppendArray(text, "Findings", finding, s.Findings, [](json& e, const Finding& f) {
@@ -185,9 +206,17 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
         e["Severity"] = SeverityName(f.Level);
         e["Code"] = f.Code;
         e["Message"] = f.Message;
-    });
-    text += '}';
-    return Finished(std::move(text));
+    }, write);
+    if (!open) {
+        text += '}';
+    }
+    HandOn(text, write);
+}
+
+std::string JsonObject(const std::string& file, const DatabaseImage& image, const Structure& s) {
+    std::string text;
+    WriteJsonObject([&](std::string_view piece) { text += piece; }, file, image, s, false);
+    return text;
 }
 
 std::string JsonError(const std::string& file, const std::string& error) {
