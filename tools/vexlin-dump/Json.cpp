@@ -188,16 +188,23 @@ void WriteJsonObject(const JsonWriter& write, const std::string& file, const Dat
         }
         int shownFlags = -1;
         text.reserve(PieceSize + 4096);
-        AppendArray(text, "Records", element, s.Records, [&](json& e, const RecordInfo& r) {
-            e["Offset"] = r.Offset;
-            e["Size"] = r.Size;
-            e["Attributes"] = r.Attributes;
+        // The members set in place, not looked up by name 65,535 times.
+        json& offset = element["Offset"];
+        json& size = element["Size"];
+        json& attributes = element["Attributes"];
+        json& attributeNames = element["AttributeNames"];
+        json& category = element["Category"];
+        json& uniqueId = element["UniqueID"];
+        AppendArray(text, "Records", element, s.Records, [&](json&, const RecordInfo& r) {
+            offset = r.Offset;
+            size = r.Size;
+            attributes = r.Attributes;
             if (const int flags = r.Attributes >> 4; flags != shownFlags) {
-                e["AttributeNames"] = flagNames[static_cast<std::size_t>(flags)];
+                attributeNames = flagNames[static_cast<std::size_t>(flags)];
                 shownFlags = flags;
             }
-            e["Category"] = r.Category();
-            e["UniqueID"] = r.UniqueID;
+            category = r.Category();
+            uniqueId = r.UniqueID;
         }, write);
     }
     json finding = {{"Offset", 0}, {"Severity", ""}, {"Code", ""}, {"Message", ""}};
