@@ -3,6 +3,7 @@
 #include "HeaderReport.h"
 #include "Modes.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -134,6 +135,57 @@ void AppendArray(std::string& text, const char* key, json& element, const Items&
     text += ']';
 }
 
+// Appends ,"Records":[...], the bulk of the object for a record database (65,535 elements at
+// most). Its elements hold numbers and the program's own names only, so they are assembled
+// from keys and names the library serialised once, and need no control escaped.
+void AppendRecords(std::string& text, const std::vector<RecordInfo>& records,
+                   const JsonWriter& write) {
+    HandOn(text, write); // what came before may hold the file's text
+    const auto key = [](const char* name, const char* before) {
+        return before + Dump(json(name)) + ':';
+    };
+    const std::string offsetKey = key("Offset", "{");
+    const std::string sizeKey = key("Size", ",");
+    const std::string attributesKey = key("Attributes", ",");
+    const std::string namesKey = key("AttributeNames", ",");
+    const std::string categoryKey = key("Category", ",");
+    const std::string uniqueIdKey = key("UniqueID", ",");
+    // The names depend on the four flag bits only: made once for each combination.
+    std::string names[16];
+    for (unsigned flags = 0; flags < 16; ++flags) {
+        names[flags] = Dump(Names(RecordAttributeNames(static_cast<std::uint8_t>(flags << 4))));
+    }
+    const auto put = [&](const std::string& name, auto value) {
+        char number[24];
+        text += name;
+        text.append(number, std::to_chars(number, number + sizeof number, value).ptr);
+    };
+    text += ',';
+    text += Dump(json("Records"));
+    text += ":[";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const RecordInfo& r = records[i];
+        if (i != 0) {
+            text += ',';
+        }
+        put(offsetKey, r.Offset);
+        put(sizeKey, r.Size);
+        put(attributesKey, r.Attributes);
+        text += namesKey;
+        text += names[r.Attributes >> 4];
+        put(categoryKey, r.Category());
+        put(uniqueIdKey, r.UniqueID);
+        text += '}';
+        if (text.size() >= PieceSize) {
+            write(text);
+            text.clear();
+        }
+    }
+    text += ']';
+    write(text);
+    text.clear();
+}
+
 } // namespace
 
 void WriteJsonObject(const JsonWriter& write, const std::string& file, const DatabaseImage& image,
@@ -179,33 +231,7 @@ void WriteJsonObject(const JsonWriter& write, const std::string& file, const Dat
             e["Size"] = r.Size;
         }, write);
     } else {
-        json element = {{"Offset", 0},         {"Size", 0},     {"Attributes", 0},
-                        {"AttributeNames", {}}, {"Category", 0}, {"UniqueID", 0}};
-        // The names depend on the four flag bits only: made once for each combination.
-        std::vector<json> flagNames;
-        for (unsigned flags = 0; flags < 16; ++flags) {
-            flagNames.push_back(Names(RecordAttributeNames(static_cast<std::uint8_t>(flags << 4))));
-        }
-        int shownFlags = -1;
-        text.reserve(PieceSize + 4096);
-        // The members set in place, not looked up by name 65,535 times.
-        json& offset = element["Offset"];
-        json& size = element["Size"];
-        json& attributes = element["Attributes"];
-        json& attributeNames = element["AttributeNames"];
-        json& category = element["Category"];
-        json& uniqueId = element["UniqueID"];
-        AppendArray(text, "Records", element, s.Records, [&](json&, const RecordInfo& r) {
-            offset = r.Offset;
-            size = r.Size;
-            attributes = r.Attributes;
-            if (const int flags = r.Attributes >> 4; flags != shownFlags) {
-                attributeNames = flagNames[static_cast<std::size_t>(flags)];
-                shownFlags = flags;
-            }
-            category = r.Category();
-            uniqueId = r.UniqueID;
-        }, write);
+        AppendRecords(text, s.Records, write);
     }
     json finding = {{"Offset", 0}, {"Severity", ""}, {"Code", ""}, {"Message", ""}};
     AppendArray(text, "Findings", finding, s.Findings, [](json& e, const Finding& f) {
