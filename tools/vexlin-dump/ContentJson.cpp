@@ -164,11 +164,21 @@ Json RepeatJson(const std::optional<EventRepeat>& repeat) {
 } // namespace
 
 void FillBase(Json& o, const Item& item) {
-    o["Record"] = item.Record;
-    o["Category"] = item.Category;
-    o["Private"] = item.Private;
-    o["Deleted"] = item.Deleted;
-    o["Damaged"] = item.Damaged;
+    if (o.empty()) {
+        o["Record"] = item.Record;
+        o["Category"] = item.Category;
+        o["Private"] = item.Private;
+        o["Deleted"] = item.Deleted;
+        o["Damaged"] = item.Damaged;
+        return;
+    }
+    // A refilled object holds these keys first, in this order: set in place, not looked up.
+    auto member = o.begin();
+    (member++).value() = item.Record;
+    (member++).value() = item.Category;
+    (member++).value() = item.Private;
+    (member++).value() = item.Deleted;
+    member.value() = item.Damaged;
 }
 
 Json DateJson(const std::optional<Date>& date) {
