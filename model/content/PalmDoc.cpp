@@ -4,7 +4,12 @@
 #include "content/Report.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace vexlin::content {
 
@@ -25,6 +30,29 @@ BookCompression CompressionOf(std::uint16_t value) noexcept {
     default:
         return BookCompression::Unknown;
     }
+}
+
+// Readies a big text buffer for `expected` bytes in a few steps: its whole 2 MB pages as huge
+// pages, and the pages it will fill mapped at once, instead of a fault for each 4 KB.
+void PrepareTextBuffer(std::string& text, std::size_t expected) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    constexpr std::uintptr_t Page = 4096;
+    constexpr std::uintptr_t HugePage = 2u << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(text.data());
+    const std::uintptr_t end = start + std::min(expected, text.capacity());
+    const std::uintptr_t hugeFirst = (start + HugePage - 1) & ~(HugePage - 1);
+    const std::uintptr_t hugeEnd = (start + text.capacity()) & ~(HugePage - 1);
+    if (hugeEnd > hugeFirst)
+        madvise(reinterpret_cast<void*>(hugeFirst), hugeEnd - hugeFirst, MADV_HUGEPAGE);
+    // Whole pages only: the buffer's first and last pages may hold other allocations.
+    const std::uintptr_t first = (start + Page - 1) & ~(Page - 1);
+    const std::uintptr_t last = end & ~(Page - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#else
+    (void)text;
+    (void)expected;
+#endif
 }
 
 std::string RecordName(std::size_t index) {
@@ -255,6 +283,12 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     // may span records, so the whole text converts once.
     std::string raw;
     book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
+    // What the records can decode to is mapped ahead, never more than a few times their bytes
+    // (a header may declare any length).
+    std::size_t stored = 0;
+    for (std::size_t index = 1; index <= last; ++index)
+        stored += EntryBytes(image, structure, index).Data.size();
+    PrepareTextBuffer(book.Text, 4 * stored);
     std::vector<char> scratch(PalmDocRecordMax + PalmDocSlack);
     for (std::size_t index = 1; index <= last; ++index) {
         const Bytes record = EntryBytes(image, structure, index);

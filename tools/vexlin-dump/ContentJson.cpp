@@ -5,6 +5,7 @@
 #include "ContentModes.h"
 #include "Escape.h"
 
+#include <array>
 #include <cstdio>
 
 namespace vexlin::dump {
@@ -21,6 +22,16 @@ std::string Dump(const Json& value) {
 // comes from the decoders, valid UTF-8 by construction, so that it is copied in runs rather
 // than decoded character by character as the library's serialiser does: a third of the time
 // of --json --content on 65,535 memos.
+// The bytes that may need escaping (0xC2 leads the C1 controls); the rest are skipped by a
+// table look-up each.
+constexpr std::array<bool, 256> MayEscape = [] {
+    std::array<bool, 256> may{};
+    for (unsigned c = 0; c < 0x20; ++c)
+        may[c] = true;
+    may['"'] = may['\\'] = may[0x7F] = may[0xC2] = true;
+    return may;
+}();
+
 void AppendString(std::string& out, const std::string& text) {
     out += '"';
     std::size_t run = 0;
@@ -29,6 +40,8 @@ void AppendString(std::string& out, const std::string& text) {
     };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
+        if (!MayEscape[c])
+            continue;
         const bool c1 = c == 0xC2 && i + 1 < text.size() &&
                         static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(text[i + 1]) <= 0x9F;
@@ -151,11 +164,21 @@ Json RepeatJson(const std::optional<EventRepeat>& repeat) {
 } // namespace
 
 void FillBase(Json& o, const Item& item) {
-    o["Record"] = item.Record;
-    o["Category"] = item.Category;
-    o["Private"] = item.Private;
-    o["Deleted"] = item.Deleted;
-    o["Damaged"] = item.Damaged;
+    if (o.empty()) {
+        o["Record"] = item.Record;
+        o["Category"] = item.Category;
+        o["Private"] = item.Private;
+        o["Deleted"] = item.Deleted;
+        o["Damaged"] = item.Damaged;
+        return;
+    }
+    // A refilled object holds these keys first, in this order: set in place, not looked up.
+    auto member = o.begin();
+    (member++).value() = item.Record;
+    (member++).value() = item.Category;
+    (member++).value() = item.Private;
+    (member++).value() = item.Deleted;
+    member.value() = item.Damaged;
 }
 
 Json DateJson(const std::optional<Date>& date) {
@@ -233,6 +256,11 @@ void AddHead(Json& o, const AddressBook& p) {
 }
 
 void WriteWithContent(StreamTarget& out, std::string_view object, const Content& c) {
+    out.Write(object.substr(0, object.size() - 1)); // without its closing brace
+    WriteContentKey(out, c);
+}
+
+void WriteContentKey(StreamTarget& out, const Content& c) {
     Json head;
     head["Format"] = FormatName(c.Kind);
     head["Encoding"] = c.Encoding;
@@ -247,7 +275,6 @@ void WriteWithContent(StreamTarget& out, std::string_view object, const Content&
     std::string text = Dump(head);
     text.pop_back(); // the closing brace: "Items" follows
     EscapeJsonControls(text);
-    out.Write(object.substr(0, object.size() - 1)); // without its closing brace
     out.Write(",\"Content\":");
     out.Write(text);
     out.Write(",\"Items\":[");

@@ -13,7 +13,8 @@ namespace vexlin::dump {
 
 using Json = nlohmann::ordered_json;
 
-// Sets "Record", "Category", "Private", "Deleted", "Damaged" of an item.
+// Sets "Record", "Category", "Private", "Deleted", "Damaged" of an item: into an empty object,
+// or in place into one it filled before (they are its first keys).
 void FillBase(Json& object, const content::Item& item);
 // A date as "YYYY-MM-DD", or null.
 [[nodiscard]] Json DateJson(const std::optional<content::Date>& date);

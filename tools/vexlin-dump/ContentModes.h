@@ -30,6 +30,8 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::A
 // "Content" added as its last key, and the line end. The per-format parts are declared in
 // ContentJson.h.
 void WriteWithContent(StreamTarget& out, std::string_view object, const content::Content& c);
+// The same after an object written open (WriteJsonObject): from ,"Content": to the line end.
+void WriteContentKey(StreamTarget& out, const content::Content& c);
 
 // --export DIR: the standard files of one database.
 struct ExportOptions {

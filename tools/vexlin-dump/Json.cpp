@@ -3,6 +3,7 @@
 #include "HeaderReport.h"
 #include "Modes.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
@@ -97,26 +98,98 @@ std::string Finished(std::string text) {
     return text;
 }
 
-// Appends ,"key":[...] with each item filled into element and serialised.
+// The text of a document in the making, handed on in pieces of about this size (each ends
+// between two elements, never inside a character).
+constexpr std::size_t PieceSize = 1 << 16;
+
+void HandOn(std::string& text, const JsonWriter& write) {
+    EscapeJsonControls(text);
+    write(text);
+    text.clear();
+}
+
+// Appends ,"key":[...] with each item filled into element and serialised, the text handed on
+// whenever a piece is full.
 template <typename Items, typename Fill>
-void AppendArray(std::string& text, const char* key, json& element, const Items& items, Fill fill) {
+void AppendArray(std::string& text, const char* key, json& element, const Items& items, Fill fill,
+                 const JsonWriter& write) {
     text += ',';
     text += Dump(json(key));
     text += ":[";
+    // One serialiser for all the elements, writing into text, as Dump does for each value.
+    nlohmann::detail::serializer<json> serializer(
+        nlohmann::detail::output_adapter<char, std::string>(text), ' ',
+        json::error_handler_t::replace);
+    bool first = true;
     for (const auto& item : items) {
         fill(element, item);
-        text += Dump(element);
-        text += ',';
-    }
-    if (text.back() == ',') {
-        text.pop_back();
+        if (!first) {
+            text += ',';
+        }
+        first = false;
+        serializer.dump(element, false, false, 0);
+        if (text.size() >= PieceSize) {
+            HandOn(text, write);
+        }
     }
     text += ']';
 }
 
+// Appends ,"Records":[...], the bulk of the object for a record database (65,535 elements at
+// most). Its elements hold numbers and the program's own names only, so they are assembled
+// from keys and names the library serialised once, and need no control escaped.
+void AppendRecords(std::string& text, const std::vector<RecordInfo>& records,
+                   const JsonWriter& write) {
+    HandOn(text, write); // what came before may hold the file's text
+    const auto key = [](const char* name, const char* before) {
+        return before + Dump(json(name)) + ':';
+    };
+    const std::string offsetKey = key("Offset", "{");
+    const std::string sizeKey = key("Size", ",");
+    const std::string attributesKey = key("Attributes", ",");
+    const std::string namesKey = key("AttributeNames", ",");
+    const std::string categoryKey = key("Category", ",");
+    const std::string uniqueIdKey = key("UniqueID", ",");
+    // The names depend on the four flag bits only: made once for each combination.
+    std::string names[16];
+    for (unsigned flags = 0; flags < 16; ++flags) {
+        names[flags] = Dump(Names(RecordAttributeNames(static_cast<std::uint8_t>(flags << 4))));
+    }
+    const auto put = [&](const std::string& name, auto value) {
+        char number[24];
+        text += name;
+        text.append(number, std::to_chars(number, number + sizeof number, value).ptr);
+    };
+    text += ',';
+    text += Dump(json("Records"));
+    text += ":[";
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const RecordInfo& r = records[i];
+        if (i != 0) {
+            text += ',';
+        }
+        put(offsetKey, r.Offset);
+        put(sizeKey, r.Size);
+        put(attributesKey, r.Attributes);
+        text += namesKey;
+        text += names[r.Attributes >> 4];
+        put(categoryKey, r.Category());
+        put(uniqueIdKey, r.UniqueID);
+        text += '}';
+        if (text.size() >= PieceSize) {
+            write(text);
+            text.clear();
+        }
+    }
+    text += ']';
+    write(text);
+    text.clear();
+}
+
 } // namespace
 
-std::string JsonObject(const std::string& file, const DatabaseImage& image, const Structure& s) {
+void WriteJsonObject(const JsonWriter& write, const std::string& file, const DatabaseImage& image,
+                     const Structure& s, bool open) {
     const DatabaseHeader& h = image.Header;
     json o;
     PutFile(o, file);
@@ -145,8 +218,8 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
                   {"Modification", Date(h.ModificationDate)},
                   {"LastBackup", Date(h.LastBackupDate)}};
     // The entry list and the findings may run to 65,535 elements each: rather than building
-    // a tree of them, one element object is refilled and serialised in turn, and the arrays
-    // are joined into the document's text.
+    // a tree of them, one element object is refilled and serialised in turn, and the text is
+    // handed on piece by piece.
     std::string text = Dump(o);
     text.pop_back(); // the closing brace
     if (s.Kind == DatabaseKind::Resource) {
@@ -156,28 +229,9 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
             e["ID"] = r.ID;
             e["Offset"] = r.Offset;
             e["Size"] = r.Size;
-        });
+        }, write);
     } else {
-        json element = {{"Offset", 0},         {"Size", 0},     {"Attributes", 0},
-                        {"AttributeNames", {}}, {"Category", 0}, {"UniqueID", 0}};
-        // The names depend on the four flag bits only: made once for each combination.
-        std::vector<json> flagNames;
-        for (unsigned flags = 0; flags < 16; ++flags) {
-            flagNames.push_back(Names(RecordAttributeNames(static_cast<std::uint8_t>(flags << 4))));
-        }
-        int shownFlags = -1;
-        text.reserve(text.size() + s.Records.size() * 110);
-        AppendArray(text, "Records", element, s.Records, [&](json& e, const RecordInfo& r) {
-            e["Offset"] = r.Offset;
-            e["Size"] = r.Size;
-            e["Attributes"] = r.Attributes;
-            if (const int flags = r.Attributes >> 4; flags != shownFlags) {
-                e["AttributeNames"] = flagNames[static_cast<std::size_t>(flags)];
-                shownFlags = flags;
-            }
-            e["Category"] = r.Category();
-            e["UniqueID"] = r.UniqueID;
-        });
+        AppendRecords(text, s.Records, write);
     }
     json finding = {{"Offset", 0}, {"Severity", ""}, {"Code", ""}, {"Message", ""}};
     AppendArray(text, "Findings", finding, s.Findings, [](json& e, const Finding& f) {
@@ -185,9 +239,17 @@ std::string JsonObject(const std::string& file, const DatabaseImage& image, cons
         e["Severity"] = SeverityName(f.Level);
         e["Code"] = f.Code;
         e["Message"] = f.Message;
-    });
-    text += '}';
-    return Finished(std::move(text));
+    }, write);
+    if (!open) {
+        text += '}';
+    }
+    HandOn(text, write);
+}
+
+std::string JsonObject(const std::string& file, const DatabaseImage& image, const Structure& s) {
+    std::string text;
+    WriteJsonObject([&](std::string_view piece) { text += piece; }, file, image, s, false);
+    return text;
 }
 
 std::string JsonError(const std::string& file, const std::string& error) {

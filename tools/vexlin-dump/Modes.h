@@ -5,6 +5,7 @@
 #include "Output.h"
 #include "Structure.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,6 +41,11 @@ void PrintSummaryError(StreamTarget& out, const std::string& file, const std::st
 // bytes that are not, and "FileEscaped" losslessly.
 [[nodiscard]] std::string JsonObject(const std::string& file, const DatabaseImage& image,
                                      const Structure& structure);
+// The same text handed to write in pieces, never whole (it may run to megabytes); when open,
+// without the closing brace, for keys to follow.
+using JsonWriter = std::function<void(std::string_view)>;
+void WriteJsonObject(const JsonWriter& write, const std::string& file, const DatabaseImage& image,
+                     const Structure& structure, bool open);
 // The object for a file that could not be read: "File" (and "FileEscaped"), "Error".
 [[nodiscard]] std::string JsonError(const std::string& file, const std::string& error);
 

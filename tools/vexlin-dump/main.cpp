@@ -191,10 +191,13 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         outcome.Failed = true;
     }
     if (o.Json) {
+        // Straight to the output, not held whole: the arrays may run to megabytes.
+        const JsonWriter write = [&](std::string_view piece) { out.Write(piece); };
+        WriteJsonObject(write, file, image, structure, o.Content);
         if (o.Content) {
-            WriteWithContent(out, JsonObject(file, image, structure), *content);
+            WriteContentKey(out, *content);
         } else {
-            out.Add(JsonObject(file, image, structure));
+            out.Write("\n");
         }
         return;
     }
