@@ -37,20 +37,20 @@ int main(int argc, char** argv) {
         for (const int depth : {1, 2, 4, 8, 16}) {
             for (const Packing packing :
                  {Packing::None, Packing::Scanline, Packing::Rle, Packing::PackBits}) {
-                BitmapSpec spec;
-                spec.Version = version;
-                spec.Depth = depth;
-                spec.Width = 11;
-                spec.Height = 3;
-                spec.Compression = packing;
-                spec.Transparent = 1;
+                TestBitmap drawn;
+                drawn.Version = version;
+                drawn.Depth = depth;
+                drawn.Width = 11;
+                drawn.Height = 3;
+                drawn.Compression = packing;
+                drawn.Transparent = 1;
                 for (std::uint32_t i = 0; i < 33; ++i)
-                    spec.Pixels.push_back((i * i) % (depth == 16 ? 65536 : 1u << depth));
+                    drawn.Pixels.push_back((i * i) % (depth == 16 ? 65536 : 1u << depth));
                 if (depth == 4)
-                    spec.ColorTable = {0xFF0000, 0x00FF00, 0x0000FF};
+                    drawn.ColorTable = {0xFF0000, 0x00FF00, 0x0000FF};
                 Save(folder / ("bitmap-v" + std::to_string(version) + "-" + std::to_string(depth) +
                                "-" + std::to_string(static_cast<int>(packing)) + ".bin"),
-                     spec.Build());
+                     drawn.Build());
             }
         }
     }

@@ -13,7 +13,7 @@ namespace vexlin::test {
 
 enum class Packing { None = -1, Scanline = 0, Rle = 1, PackBits = 2 };
 
-struct BitmapSpec {
+struct TestBitmap {
     int Version = 2;
     int Depth = 8;
     std::uint16_t Width = 0;

@@ -107,7 +107,7 @@ inline Bytes ToDoSample() {
 }
 
 // One datebook record: times (0xFF 0xFF for untimed), date, then the optional parts in order.
-struct EventSpec {
+struct TestEvent {
     int StartHour = 0xFF, StartMinute = 0xFF, EndHour = 0xFF, EndMinute = 0xFF;
     std::uint16_t When = 0;
     std::optional<std::pair<int, int>> Alarm; // advance, unit
@@ -123,7 +123,7 @@ inline Bytes RepeatBytes(int type, std::uint16_t end, int frequency, int on, int
             static_cast<std::uint8_t>(on), static_cast<std::uint8_t>(weekStart), 0};
 }
 
-inline Bytes EventRecord(const EventSpec& e) {
+inline Bytes EventRecord(const TestEvent& e) {
     Bytes r = {static_cast<std::uint8_t>(e.StartHour), static_cast<std::uint8_t>(e.StartMinute),
                static_cast<std::uint8_t>(e.EndHour), static_cast<std::uint8_t>(e.EndMinute)};
     Put16(r, e.When);
@@ -156,11 +156,11 @@ inline Bytes DatebookSample() {
     app.push_back(1); // weeks start on Monday
     app.push_back(0);
     b.App(app);
-    EventSpec untimed;
+    TestEvent untimed;
     untimed.When = PackDate(2003, 5, 6);
     untimed.Description = "Holiday";
     untimed.Alarm = {{1, 2}};
-    EventSpec weekly;
+    TestEvent weekly;
     weekly.StartHour = 9, weekly.StartMinute = 30, weekly.EndHour = 10, weekly.EndMinute = 45;
     weekly.When = PackDate(2003, 5, 5);
     weekly.Alarm = {{10, 0}};
@@ -168,28 +168,28 @@ inline Bytes DatebookSample() {
     weekly.Exceptions = {PackDate(2003, 5, 19), PackDate(2003, 6, 2)};
     weekly.Description = "Team meeting, room 4; bring notes";
     weekly.Note = "Agenda:\nbudget";
-    EventSpec lastFriday;
+    TestEvent lastFriday;
     lastFriday.StartHour = 17, lastFriday.StartMinute = 0, lastFriday.EndHour = 18,
     lastFriday.EndMinute = 0;
     lastFriday.When = PackDate(2003, 5, 30);
     lastFriday.Repeat = RepeatBytes(3, 0xFFFF, 1, 4 * 7 + 5, 0);
     lastFriday.Description = "Reports due";
-    EventSpec byDate;
+    TestEvent byDate;
     byDate.When = PackDate(2003, 1, 15);
     byDate.Repeat = RepeatBytes(4, PackDate(2004, 1, 15), 3, 0, 0);
     byDate.Description = "Rent";
-    EventSpec yearly;
+    TestEvent yearly;
     yearly.When = PackDate(1970, 3, 21);
     yearly.Alarm = {{2, 1}};
     yearly.Repeat = RepeatBytes(5, 0xFFFF, 1, 0, 0);
     yearly.Description = "Birthday \xe9l\xe8ne";
-    EventSpec daily;
+    TestEvent daily;
     daily.StartHour = 7, daily.StartMinute = 0, daily.EndHour = 7, daily.EndMinute = 15;
     daily.When = PackDate(2003, 5, 1);
     daily.Repeat = RepeatBytes(1, PackDate(2003, 5, 10), 1, 0, 0);
     daily.Exceptions = {PackDate(2003, 5, 4)};
     daily.Description = "Run";
-    for (const EventSpec* e : {&untimed, &weekly, &lastFriday, &byDate, &yearly, &daily})
+    for (const TestEvent* e : {&untimed, &weekly, &lastFriday, &byDate, &yearly, &daily})
         b.Record(EventRecord(*e));
     Bytes file = b.Build();
     SetAttributes(file, 2, 0x10);

@@ -312,8 +312,8 @@ namespace {
 
 // A 13 x 5 test picture: values cycling through the depth's range, with a run of equal
 // pixels in each row so that every compression has runs and literals to write.
-BitmapSpec Spec(int version, int depth, Packing packing) {
-    BitmapSpec s;
+TestBitmap Drawn(int version, int depth, Packing packing) {
+    TestBitmap s;
     s.Version = version;
     s.Depth = depth;
     s.Width = 13;
@@ -341,23 +341,23 @@ TEST(Bitmaps, EveryVersionDepthAndCompression) {
                  {Packing::None, Packing::Scanline, Packing::Rle, Packing::PackBits}) {
                 if (version < 2 && (packing == Packing::Rle || packing == Packing::PackBits))
                     continue;
-                BitmapSpec spec = Spec(version, depth, packing);
+                TestBitmap drawn = Drawn(version, depth, packing);
                 const std::string what = "v" + std::to_string(version) + " depth " +
                                          std::to_string(depth) + " packing " +
                                          std::to_string(static_cast<int>(packing));
-                const auto family = Decode(spec.Build());
+                const auto family = Decode(drawn.Build());
                 ASSERT_EQ(family.size(), 1u) << what;
-                ASSERT_EQ(family[0].PixelHeight, spec.Height) << what;
+                ASSERT_EQ(family[0].PixelHeight, drawn.Height) << what;
                 if (peer)
-                    ExpectAsPalmtopnm(spec.Build(), family[0], 1, what);
+                    ExpectAsPalmtopnm(drawn.Build(), family[0], 1, what);
                 // With a colour table of distinct colours, each pixel is its entry's colour.
                 if (depth <= 8 && version > 0) {
                     for (std::uint32_t i = 0; i < (1u << depth); ++i)
-                        spec.ColorTable.push_back(i * 0x010203 + 0x100000);
-                    const auto coloured = Decode(spec.Build());
+                        drawn.ColorTable.push_back(i * 0x010203 + 0x100000);
+                    const auto coloured = Decode(drawn.Build());
                     ASSERT_EQ(coloured.size(), 1u) << what;
-                    for (std::size_t i = 0; i < spec.Pixels.size(); ++i) {
-                        const std::uint32_t rgb = spec.ColorTable[spec.Pixels[i]];
+                    for (std::size_t i = 0; i < drawn.Pixels.size(); ++i) {
+                        const std::uint32_t rgb = drawn.ColorTable[drawn.Pixels[i]];
                         ASSERT_EQ(coloured[0].Rgba[4 * i], rgb >> 16 & 0xFF) << what << " " << i;
                         ASSERT_EQ(coloured[0].Rgba[4 * i + 2], rgb & 0xFF) << what << " " << i;
                     }
@@ -371,9 +371,9 @@ TEST(Bitmaps, EveryVersionDepthAndCompression) {
 
 // Transparency by index and by colour, density and the high-density family with its marker.
 TEST(Bitmaps, TransparencyDensityAndFamilies) {
-    BitmapSpec low = Spec(2, 8, Packing::None);
+    TestBitmap low = Drawn(2, 8, Packing::None);
     low.Transparent = low.Pixels[0];
-    BitmapSpec high = Spec(3, 16, Packing::PackBits);
+    TestBitmap high = Drawn(3, 16, Packing::PackBits);
     high.Density = 144;
     high.Transparent = high.Pixels[3];
     Bytes first = low.Build();
@@ -418,26 +418,26 @@ TEST(Bitmaps, HostileInputBounded) {
     EXPECT_EQ(family[0].PixelHeight, 1u);
     EXPECT_TRUE(HasCode(f, "content-bitmap-data"));
     // Row bytes too few for the width.
-    BitmapSpec narrow = Spec(2, 8, Packing::None);
+    TestBitmap narrow = Drawn(2, 8, Packing::None);
     Bytes n = narrow.Build();
     PutBE16(n, 4, 4);
     f = findingsOf(n, family);
     EXPECT_EQ(family[0].PixelWidth, 4u);
     EXPECT_TRUE(HasCode(f, "content-bitmap-rowbytes"));
     // A compressed size that claims more than the record holds.
-    Bytes lying = Spec(2, 8, Packing::Rle).Build();
+    Bytes lying = Drawn(2, 8, Packing::Rle).Build();
     PutBE16(lying, 16, 0xFFFF);
     f = findingsOf(lying, family);
     EXPECT_TRUE(HasCode(f, "content-bitmap-data"));
     EXPECT_EQ(family[0].PixelHeight, 5u);
     // A family whose next offset points back to itself, and one past the end.
-    Bytes loop = Spec(2, 1, Packing::None).Build();
+    Bytes loop = Drawn(2, 1, Packing::None).Build();
     PutBE16(loop, 10, 2);
     f = findingsOf(loop, family);
     EXPECT_EQ(family.size(), 1u);
     EXPECT_TRUE(HasCode(f, "content-bitmap-family"));
     // Unknown version, cut header, colour table past the end.
-    Bytes bad = Spec(2, 8, Packing::None).Build();
+    Bytes bad = Drawn(2, 8, Packing::None).Build();
     bad[9] = 9;
     EXPECT_TRUE(HasCode(findingsOf(bad, family), "content-bitmap-header"));
     EXPECT_TRUE(HasCode(findingsOf(Bytes(10, 1), family), "content-bitmap-header"));
@@ -638,8 +638,8 @@ TEST(BooksAndBitmapsDump, ExportJsonAndText) {
     std::filesystem::remove_all(dir);
     const TempFile book(PalmDocBook(1, 9, 1, {Text("caf\xE9\x1B[2J\n")}), "Book");
 
-    BitmapSpec low = Spec(2, 8, Packing::Rle);
-    BitmapSpec high = Spec(3, 16, Packing::None);
+    TestBitmap low = Drawn(2, 8, Packing::Rle);
+    TestBitmap high = Drawn(3, 16, Packing::None);
     high.Density = 144;
     Bytes family = low.Build();
     family.resize((family.size() + 3) / 4 * 4);
@@ -648,7 +648,7 @@ TEST(BooksAndBitmapsDump, ExportJsonAndText) {
     family.insert(family.end(), second.begin(), second.end());
     PdbBuilder pictures;
     pictures.Type = "Imgs";
-    pictures.Record(family).Record(Spec(1, 4, Packing::Scanline).Build());
+    pictures.Record(family).Record(Drawn(1, 4, Packing::Scanline).Build());
     const TempFile bitmaps(pictures.Build(), "Pictures");
 
     const std::string dump = VEXLIN_DUMP;

@@ -190,20 +190,20 @@ TEST(Content, DamageIsDecodedAsFarAsItGoesAndReported) {
                                    "content-truncated", "content-bad-date", "content-unterminated"}));
 
     PdbBuilder date = PimBuilder("DatebookDB", "date");
-    EventSpec unknownRepeat;
+    TestEvent unknownRepeat;
     unknownRepeat.When = PackDate(2003, 5, 6);
     unknownRepeat.Repeat = RepeatBytes(9, 0xFFFF, 1, 0, 0);
     unknownRepeat.Description = "Odd";
-    EventSpec spec;
-    spec.When = PackDate(2003, 5, 6);
-    spec.Exceptions = {PackDate(2003, 5, 7)};
-    spec.Description = "Many";
-    FileBytes exceptions = EventRecord(spec);
+    TestEvent event;
+    event.When = PackDate(2003, 5, 6);
+    event.Exceptions = {PackDate(2003, 5, 7)};
+    event.Description = "Many";
+    FileBytes exceptions = EventRecord(event);
     exceptions[8] = 0x01; // 256 + 1 exceptions in a record that holds one
-    spec = EventSpec();
-    spec.When = PackDate(2003, 2, 30);
-    spec.Description = "Flags";
-    FileBytes flags = EventRecord(spec);
+    event = TestEvent();
+    event.When = PackDate(2003, 2, 30);
+    event.Description = "Flags";
+    FileBytes flags = EventRecord(event);
     flags[7] |= 0x21; // two bits this decoder does not know
     date.Record(EventRecord(unknownRepeat)).Record(exceptions).Record(flags);
     const Decoded e = Decode(date.Build());

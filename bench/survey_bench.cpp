@@ -49,7 +49,7 @@ std::vector<fs::path> Originals(const fs::path& corpus, const fs::path& work) {
 int main(int argc, char** argv) {
     const std::string dump = argc > 1 ? argv[1] : "vexlin-dump";
     const fs::path corpus = argc > 2 ? argv[2] : "../shared/corpus";
-    const fs::path work = fs::temp_directory_path() / ("vexlin-inspect-bench-" + std::to_string(::getpid()));
+    const fs::path work = fs::temp_directory_path() / ("vexlin-survey-bench-" + std::to_string(::getpid()));
     fs::create_directories(work);
 
     const std::vector<fs::path> originals = Originals(corpus, work);
