@@ -2,17 +2,60 @@
 // builders: VEVENT with DTSTART/DTEND (untimed events as VALUE=DATE), RRULE, EXDATE and
 // VALARM; VTODO with DUE, PRIORITY, STATUS and CLASS. Times are floating: the device kept
 // local time without a zone. libical escapes, folds and ends lines with CRLF.
+//
+// libical is loaded the first time a calendar is written, not linked: linked, it and the ICU
+// libraries it needs would be loaded by every run of vexlin-dump, which costs a small file's
+// run a few milliseconds. Each libical function used below is a pointer of the same name in
+// this file's namespace (found before the library's declaration), filled by LoadLibical.
 #include "ContentModes.h"
 
 #include <libical/ical.h>
+
+#include <dlfcn.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <memory>
 
+#define VEXLIN_LIBICAL_FUNCTIONS(F)                                                            \
+    F(icalcomponent_add_component) F(icalcomponent_add_property)                               \
+    F(icalcomponent_as_ical_string_r) F(icalcomponent_free) F(icalcomponent_new_valarm)        \
+    F(icalcomponent_new_vcalendar) F(icalcomponent_new_vevent) F(icalcomponent_new_vtodo)      \
+    F(icalproperty_new_action) F(icalproperty_new_categories) F(icalproperty_new_class)        \
+    F(icalproperty_new_description) F(icalproperty_new_dtend) F(icalproperty_new_dtstamp)      \
+    F(icalproperty_new_dtstart) F(icalproperty_new_due) F(icalproperty_new_exdate)             \
+    F(icalproperty_new_priority) F(icalproperty_new_prodid) F(icalproperty_new_rrule)          \
+    F(icalproperty_new_status) F(icalproperty_new_summary) F(icalproperty_new_trigger)         \
+    F(icalproperty_new_uid) F(icalproperty_new_version) F(icalrecurrencetype_from_string)      \
+    F(icaltime_adjust) F(icaltime_from_timet_with_zone) F(icaltime_null_date)                  \
+    F(icaltime_null_time) F(icaltimezone_get_utc_timezone) F(icaltriggertype_from_int)
+
 namespace vexlin::dump {
 
 namespace {
+
+#define VEXLIN_LIBICAL_POINTER(name) decltype(&::name) name = nullptr;
+VEXLIN_LIBICAL_FUNCTIONS(VEXLIN_LIBICAL_POINTER)
+#undef VEXLIN_LIBICAL_POINTER
+
+// Loads libical once (it stays loaded to the end of the run); throws ExportError naming the
+// library when it or one of its functions is missing.
+void LoadLibical(const std::string& file) {
+    static const std::string failure = []() -> std::string {
+        void* library = ::dlopen(VEXLIN_LIBICAL, RTLD_NOW | RTLD_LOCAL);
+        if (!library)
+            return ::dlerror();
+#define VEXLIN_LIBICAL_LOAD(name)                                                                \
+    name = reinterpret_cast<decltype(name)>(::dlsym(library, #name));                            \
+    if (!name)                                                                                   \
+        return std::string(VEXLIN_LIBICAL ": no ") + #name;
+        VEXLIN_LIBICAL_FUNCTIONS(VEXLIN_LIBICAL_LOAD)
+#undef VEXLIN_LIBICAL_LOAD
+        return {};
+    }();
+    if (!failure.empty())
+        throw ExportError(file + ": the iCalendar library could not be loaded (" + failure + ")");
+}
 
 using namespace content;
 
@@ -163,6 +206,7 @@ void WriteCalendar(ExportTarget& target, const Component& calendar) {
 } // namespace
 
 void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
+    LoadLibical(target.BaseName() + ".ics");
     const Component calendar = Calendar();
     for (const DatebookItem& item : p.Items) {
         if (!item.Deleted && item.When)
@@ -172,6 +216,7 @@ void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
 }
 
 void ExportPayload(ExportTarget& target, const Content& c, const ToDos& p) {
+    LoadLibical(target.BaseName() + ".ics");
     const Component calendar = Calendar();
     for (const ToDoItem& item : p.Items) {
         if (!item.Deleted)
