@@ -689,3 +689,51 @@ TEST(BooksAndBitmapsDump, ExportJsonAndText) {
         << json;
     std::filesystem::remove_all(dir);
 }
+
+// A book's export is written while it is decoded, in pieces, unless --content prints its text
+// too: both ways give the text the reader keeps, Mobipocket's markup twice; an existing file
+// is left as it was without --force.
+TEST(BooksAndBitmapsDump, ExportWrittenAsDecoded) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vexlin-books-piece-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::vector<Bytes> records;
+    for (int i = 0; i < 40; ++i) {
+        Bytes record(4096, static_cast<std::uint8_t>('a' + i % 26));
+        record[i * 97 % 4096] = 0xE9;
+        record[4095] = 0x80;
+        records.push_back(record);
+    }
+    const TempFile palm(PalmDocBook(1, 40 * 4096, 40, records), "Palm");
+    const TempFile mobi(MobiBook(1, 1252, records, 0, 40 * 4096), "Mobi");
+    const std::string dump = VEXLIN_DUMP;
+    const auto read = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    for (const TempFile* book : {&palm, &mobi}) {
+        const std::string stem = std::filesystem::path(book->path()).stem().string();
+        const Image image = Load(std::filesystem::path(book->path()));
+        std::vector<Finding> findings;
+        const std::string text = ReadBook(*image.Data, image.Layout, "CP1252", findings).Text;
+        ASSERT_EQ(text.size(), 40u * (4094 + 2 + 3)); // é and € take two and three bytes
+        for (const std::string mode : {"", " --content"}) {
+            ASSERT_EQ(std::system((dump + " --force --export " + dir.string() + mode + " " +
+                                   book->path() + " >/dev/null")
+                                      .c_str()),
+                      0);
+            EXPECT_TRUE(read(dir / (stem + ".txt")) == text) << stem << mode;
+            EXPECT_EQ(std::filesystem::exists(dir / (stem + ".html")), book == &mobi);
+            if (book == &mobi) {
+                EXPECT_TRUE(read(dir / (stem + ".html")) == text) << stem << mode;
+            }
+        }
+    }
+    const std::string stem = std::filesystem::path(palm.path()).stem().string();
+    std::filesystem::resize_file(dir / (stem + ".txt"), 3);
+    const std::string refused = Shell(dump + " --export " + dir.string() + " " + palm.path() + " 2>&1");
+    EXPECT_NE(refused.find(stem + ".txt: exists (--force overwrites it)"), std::string::npos)
+        << refused;
+    EXPECT_EQ(std::filesystem::file_size(dir / (stem + ".txt")), 3u);
+    std::filesystem::remove_all(dir);
+}

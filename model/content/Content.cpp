@@ -142,7 +142,7 @@ bool KeepsCategories(Format format) noexcept {
 }
 
 Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
-                      const std::string& encoding) {
+                      const std::string& encoding, const BookTextSink& sink) {
     Content content;
     TextDecoder text(encoding);
     content.Encoding = text.Encoding();
@@ -180,7 +180,8 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
         break;
     case Format::PalmDoc:
     case Format::Mobi: {
-        Book book = ReadBook(image, structure, content.Encoding, content.Findings);
+        Book book =
+            ReadBook(image, structure, content.Encoding, content.Findings, sink);
         // A Mobipocket header names the book's encoding, whatever was given.
         content.EncodingDetected = content.EncodingDetected || book.Encoding != content.Encoding;
         content.Encoding = book.Encoding;
@@ -226,17 +227,23 @@ bool JapaneseCategoryNames(const Bytes& appInfo) {
 Content ReadContent(const DatabaseImage& image, const Structure& structure,
                     const ContentOptions& options) {
     if (!options.Encoding.empty())
-        return ReadContentIn(image, structure, options.Encoding);
+        return ReadContentIn(image, structure, options.Encoding, options.BookText);
     if (JapaneseCategoryNames(AppInfoBytes(image, structure))) {
-        Content japanese = ReadContentIn(image, structure, JapaneseEncoding);
+        // A trial: its text reaches the sink only once the encoding is taken.
+        Content japanese = ReadContentIn(image, structure, JapaneseEncoding, {});
         const bool valid = std::none_of(japanese.Findings.begin(), japanese.Findings.end(),
                                         [](const Finding& f) { return f.Code == "content-encoding"; });
         if (valid) {
             japanese.EncodingDetected = true;
+            if (Book* book = std::get_if<Book>(&japanese.Payload); book && options.BookText) {
+                if (!book->Text.empty())
+                    options.BookText(*book, book->Text);
+                book->Text.clear();
+            }
             return japanese;
         }
     }
-    Content latin = ReadContentIn(image, structure, DefaultEncoding);
+    Content latin = ReadContentIn(image, structure, DefaultEncoding, options.BookText);
     latin.EncodingDetected = true;
     return latin;
 }

@@ -47,6 +47,8 @@ struct ContentOptions {
     // The iconv name of the 8-bit text encoding. Empty: detected, cp932 when the first
     // category's name is a Japanese device's and all the text is valid cp932, else cp1252.
     std::string Encoding;
+    // When set, a book's text goes to it as it is decoded and Book::Text stays empty.
+    BookTextSink BookText;
 };
 
 struct Content {

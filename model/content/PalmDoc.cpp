@@ -223,7 +223,7 @@ bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept {
 }
 
 Book ReadBook(const DatabaseImage& image, const Structure& structure, const std::string& encoding,
-              std::vector<Finding>& findings) {
+              std::vector<Finding>& findings, const BookTextSink& sink) {
     Book book;
     book.Encoding = encoding;
     const Bytes record0 = EntryBytes(image, structure, 0);
@@ -280,29 +280,44 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
                    std::to_string(last) + " are there");
 
     // Text in a one-byte encoding converts record by record; in other encodings a character
-    // may span records, so the whole text converts once.
+    // may span records, so the whole text converts once. A sink gets the text in pieces of
+    // about SinkPiece bytes, converted into a buffer that stays in the cache.
+    constexpr std::size_t SinkPiece = 64 * 1024;
+    std::string piece;
+    std::string& out = sink ? piece : book.Text;
+    if (sink) {
+        piece.reserve(SinkPiece + 4 * PalmDocRecordMax);
+    } else {
+        book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
+        // What the records can decode to is mapped ahead, never more than a few times their
+        // bytes (a header may declare any length).
+        std::size_t stored = 0;
+        for (std::size_t index = 1; index <= last; ++index)
+            stored += EntryBytes(image, structure, index).Data.size();
+        PrepareTextBuffer(book.Text, 4 * stored);
+    }
     std::string raw;
-    book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
-    // What the records can decode to is mapped ahead, never more than a few times their bytes
-    // (a header may declare any length).
-    std::size_t stored = 0;
-    for (std::size_t index = 1; index <= last; ++index)
-        stored += EntryBytes(image, structure, index).Data.size();
-    PrepareTextBuffer(book.Text, 4 * stored);
     std::vector<char> scratch(PalmDocRecordMax + PalmDocSlack);
     for (std::size_t index = 1; index <= last; ++index) {
         const Bytes record = EntryBytes(image, structure, index);
         const ByteSpan decoded =
             DecodeRecord(book, record.Data, record.Offset, index, scratch.data(), findings);
         book.DecodedLength += decoded.size();
-        if (decoder.SingleByteEncoding())
-            book.Replaced += decoder.Append(decoded, book.Text);
-        else
+        if (decoder.SingleByteEncoding()) {
+            book.Replaced += decoder.Append(decoded, out);
+            if (sink && piece.size() >= SinkPiece) {
+                sink(book, piece);
+                piece.clear();
+            }
+        } else {
             raw.append(reinterpret_cast<const char*>(decoded.data()), decoded.size());
+        }
     }
     if (!decoder.SingleByteEncoding())
         book.Replaced += decoder.Append(
-            {reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, book.Text);
+            {reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, out);
+    if (sink && !piece.empty())
+        sink(book, piece);
     if (book.DecodedLength != book.TextLength)
         Report(findings, record0.Offset + 4, Severity::Note, "content-text-length",
                "record 0 declares " + std::to_string(book.TextLength) +

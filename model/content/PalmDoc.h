@@ -10,6 +10,7 @@
 #include "content/TextDecoder.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,10 +53,17 @@ struct Book {
     std::string Text;              // UTF-8
 };
 
+// Receives a book's text (UTF-8) piece by piece, in order, while its records are decoded; the
+// book it is given has its header read. A book read with one keeps its Text empty, so that a
+// text of megabytes is written out without being held whole.
+using BookTextSink = std::function<void(const Book& book, std::string_view piece)>;
+
 // Decodes the book a PalmDOC or Mobipocket database holds. `encoding` is used unless a
-// Mobipocket header names the book's own; findings are appended.
+// Mobipocket header names the book's own; findings are appended. With a sink the text goes to
+// it instead of Book::Text.
 [[nodiscard]] Book ReadBook(const DatabaseImage& image, const Structure& structure,
-                            const std::string& encoding, std::vector<Finding>& findings);
+                            const std::string& encoding, std::vector<Finding>& findings,
+                            const BookTextSink& sink = {});
 
 // Whether record 0 reads as a PalmDOC book header (for books under other types and creators).
 [[nodiscard]] bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept;

@@ -72,10 +72,21 @@ void AddHead(Json& o, const Book& p) {
     o["Text"] = p.Text;
 }
 
+void AppendBookText(ExportTarget& target, const Book& book, std::string_view piece) {
+    target.Append(target.BaseName() + ".txt", piece);
+    if (book.Mobi)
+        target.Append(target.BaseName() + ".html", piece);
+}
+
 void ExportPayload(ExportTarget& target, const Content&, const Book& p) {
     // A compression not decoded (HUFF/CDIC) leaves no text to write, only its finding.
     if (p.Compression == BookCompression::HuffCdic || p.Compression == BookCompression::Unknown)
         return;
+    // Written while it was decoded (AppendBookText): only to be closed.
+    if (target.Appending()) {
+        target.CloseAppended();
+        return;
+    }
     target.Write(target.BaseName() + ".txt", p.Text);
     if (p.Mobi)
         target.Write(target.BaseName() + ".html", p.Text);

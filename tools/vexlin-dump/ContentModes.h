@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexlin::dump {
 
@@ -46,12 +47,12 @@ class ExportError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Where one database's files go: named after its base name, written whole, never over an
-// existing file without --force.
+// Where one database's files go: named after its base name, never over an existing file
+// without --force.
 class ExportTarget {
   public:
-    ExportTarget(const ExportOptions& options, std::string baseName)
-        : Options(options), Base(std::move(baseName)) {}
+    ExportTarget(ExportOptions options, std::string baseName)
+        : Options(std::move(options)), Base(std::move(baseName)) {}
     ~ExportTarget();
     ExportTarget(const ExportTarget&) = delete;
     ExportTarget& operator=(const ExportTarget&) = delete;
@@ -59,15 +60,39 @@ class ExportTarget {
     [[nodiscard]] const std::string& BaseName() const noexcept { return Base; }
     // Writes bytes to DIR/name (name may hold a folder, made when missing); with -v says so.
     void Write(const std::string& name, std::string_view bytes);
+    // Appends bytes to DIR/name, made as Write makes it on the first piece and kept open until
+    // CloseAppended. Never throws (the pieces come from inside the content reader): a failure
+    // is kept, the file's later pieces dropped, and CloseAppended throws it.
+    void Append(const std::string& name, std::string_view bytes) noexcept;
+    // Whether Append has been called (and CloseAppended not yet).
+    [[nodiscard]] bool Appending() const noexcept {
+        return !Appended.empty() || !AppendFailure.empty();
+    }
+    // Closes the files Append made (with -v names them); throws the first failure.
+    void CloseAppended();
     [[nodiscard]] std::size_t Written() const noexcept { return Count; }
 
   private:
-    const ExportOptions& Options;
+    struct AppendedFile {
+        std::string Name;
+        int Fd = -1;
+        std::size_t Bytes = 0;
+    };
+    int Create(const std::filesystem::path& path);
+    void Finish(int fd, const std::filesystem::path& path, std::size_t bytes);
+
+    const ExportOptions Options;
     std::string Base;
     std::filesystem::path MadeFolder; // the folder last made, so that it is made once
     int FolderFd = -1;                // and opened
     std::size_t Count = 0;
+    std::vector<AppendedFile> Appended;
+    std::string AppendFailure; // the first, what() of its ExportError
 };
+
+// A book's text piece by piece as the content reader decodes it (a BookTextSink): B.txt, and
+// for Mobipocket B.html; ExportPayload for the book then closes them.
+void AppendBookText(ExportTarget& target, const content::Book& book, std::string_view piece);
 
 // Writes the files of a decoded database; false when its format has no export. Throws
 // ExportError. Records marked deleted (kept by a backup until the next sync) are left out.

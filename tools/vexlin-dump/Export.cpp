@@ -2,9 +2,11 @@
 // and the memo pad's export, one plain text file per memo in a folder of the database's name.
 #include "ContentModes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,15 +19,28 @@ std::string Reason(int error) {
     return std::strerror(error);
 }
 
+void WriteAll(int fd, const std::filesystem::path& path, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw ExportError(path.string() + ": " + Reason(n < 0 ? errno : EIO));
+        done += static_cast<std::size_t>(n);
+    }
+}
+
 } // namespace
 
 ExportTarget::~ExportTarget() {
+    for (const AppendedFile& file : Appended)
+        ::close(file.Fd);
     if (FolderFd >= 0)
         ::close(FolderFd);
 }
 
-void ExportTarget::Write(const std::string& name, std::string_view bytes) {
-    const std::filesystem::path path = Options.Directory / name;
+int ExportTarget::Create(const std::filesystem::path& path) {
     const std::filesystem::path folder = path.parent_path();
     // The folder is made and opened once; each file is then created relative to it, which
     // spares the kernel a walk of the whole path for each of thousands of memos.
@@ -49,23 +64,63 @@ void ExportTarget::Write(const std::string& name, std::string_view bytes) {
         throw ExportError(path.string() + ": " +
                           (error == EEXIST ? "exists (--force overwrites it)" : Reason(error)));
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            ::close(fd);
-            throw ExportError(path.string() + ": " + Reason(error));
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    return fd;
+}
+
+// Closes a file written whole; counts it and with -v names it.
+void ExportTarget::Finish(int fd, const std::filesystem::path& path, std::size_t bytes) {
     if (::close(fd) != 0)
         throw ExportError(path.string() + ": " + Reason(errno));
     ++Count;
     if (Options.Verbose)
-        std::fprintf(stderr, "vexlin-dump: wrote %s (%zu bytes)\n", path.c_str(), bytes.size());
+        std::fprintf(stderr, "vexlin-dump: wrote %s (%zu bytes)\n", path.c_str(), bytes);
+}
+
+void ExportTarget::Write(const std::string& name, std::string_view bytes) {
+    const std::filesystem::path path = Options.Directory / name;
+    const int fd = Create(path);
+    try {
+        WriteAll(fd, path, bytes);
+    } catch (const ExportError&) {
+        ::close(fd);
+        throw;
+    }
+    Finish(fd, path, bytes.size());
+}
+
+void ExportTarget::Append(const std::string& name, std::string_view bytes) noexcept {
+    if (!AppendFailure.empty())
+        return;
+    const std::filesystem::path path = Options.Directory / name;
+    try {
+        auto file = std::find_if(Appended.begin(), Appended.end(),
+                                 [&](const AppendedFile& f) { return f.Name == name; });
+        if (file == Appended.end()) {
+            const int fd = Create(path);
+            file = Appended.insert(Appended.end(), AppendedFile{name, fd, 0});
+        }
+        WriteAll(file->Fd, path, bytes);
+        file->Bytes += bytes.size();
+    } catch (const ExportError& e) {
+        AppendFailure = e.what();
+    } catch (const std::exception& e) { // the folder's path, out of memory
+        AppendFailure = path.string() + ": " + e.what();
+    }
+}
+
+void ExportTarget::CloseAppended() {
+    std::vector<AppendedFile> files;
+    files.swap(Appended);
+    for (const AppendedFile& file : files) {
+        try {
+            Finish(file.Fd, Options.Directory / file.Name, file.Bytes);
+        } catch (const ExportError& e) {
+            if (AppendFailure.empty())
+                AppendFailure = e.what();
+        }
+    }
+    if (!AppendFailure.empty())
+        throw ExportError(std::exchange(AppendFailure, {}));
 }
 
 std::string ExportCategory(const content::Content& c, std::uint8_t index) {

@@ -106,10 +106,11 @@ std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image
 }
 
 // The content when a mode asks for it: --content and --export always, --check for a known
-// format whose file the image holds whole.
+// format whose file the image holds whole. A book's text goes straight to the files of an
+// export unless --content prints it as well.
 std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseImage& image,
                                                const ImageReader& reader,
-                                               const Structure& structure) {
+                                               const Structure& structure, ExportTarget* target) {
     const bool whole = reader.TrueSize() == structure.FileSize &&
                        structure.FileSize <= static_cast<std::uint64_t>(ImageCapacity);
     const bool checks = o.Check && whole &&
@@ -117,14 +118,18 @@ std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseI
     if (!o.Content && !o.ExportDir && !checks) {
         return std::nullopt;
     }
-    return content::ReadContent(image, structure, {o.Encoding});
+    content::ContentOptions options{o.Encoding, {}};
+    if (target && !o.Content) {
+        options.BookText = [target](const content::Book& book, std::string_view piece) {
+            AppendBookText(*target, book, piece);
+        };
+    }
+    return content::ReadContent(image, structure, options);
 }
 
 // --export: the database's files; false when one could not be written.
-bool ExportFile(const Options& o, const std::string& file, const content::Content& c,
+bool ExportFile(ExportTarget& target, const std::string& file, const content::Content& c,
                 StreamTarget& out) {
-    const ExportOptions options{*o.ExportDir, o.Force, o.Verbose};
-    ExportTarget target(options, file == "-" ? "stdin" : std::filesystem::path(file).stem().string());
     try {
         if (!Export(target, c)) {
             Complain(out, file,
@@ -180,14 +185,20 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
     const bool inspects = o.Info || o.List || o.Check || o.Json || o.Summary || readsContent;
     Structure structure =
         inspects ? ReadStructure(image, reader.TrueSize(), file == "-" ? "" : file) : Structure{};
-    const std::optional<content::Content> content = ReadContentFor(o, image, reader, structure);
+    std::optional<ExportTarget> target;
+    if (o.ExportDir) {
+        target.emplace(ExportOptions{*o.ExportDir, o.Force, o.Verbose},
+                       file == "-" ? "stdin" : std::filesystem::path(file).stem().string());
+    }
+    const std::optional<content::Content> content =
+        ReadContentFor(o, image, reader, structure, target ? &*target : nullptr);
     if (content && (o.Check || o.Json)) {
         content::MergeFindings(structure, content->Findings);
     }
     if (o.Check && structure.Errors + structure.Warnings > 0) {
         outcome.Findings = true;
     }
-    if (o.ExportDir && !ExportFile(o, file, *content, out)) {
+    if (target && !ExportFile(*target, file, *content, out)) {
         outcome.Failed = true;
     }
     if (o.Json) {
