@@ -1,7 +1,9 @@
 // Arbitrary bytes as an e-book: the PalmDOC decompressor on the bytes as one record (its
-// text never past the limit), the trailing entries, and the whole book read from a database
-// whose record 0 and text records are cut from the bytes.
+// text never past the limit), the trailing entries, the HUFF/CDIC decoder on tables, phrases
+// and a record cut from the bytes, and the whole book read from a database whose record 0 and
+// text records are cut from the bytes.
 #include "content/Content.h"
+#include "content/HuffCdic.h"
 #include "content/PalmDoc.h"
 
 #include <cstdlib>
@@ -16,6 +18,42 @@ namespace {
 void PutBE(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v, int width) {
     for (int i = 0; i < width; ++i)
         b[at + i] = static_cast<std::uint8_t>(v >> (8 * (width - 1 - i)));
+}
+
+// HUFF/CDIC: 1,280 bytes of code tables, the number of phrases and the size of their CDIC
+// record's body (two bytes each), the body, and a text record (the rest). Decoded twice: the
+// second time from the phrases the first expanded.
+void DecodeHuffCdic(ByteSpan bytes) {
+    constexpr std::size_t Tables = 1280;
+    if (bytes.size() < Tables + 4)
+        return;
+    std::vector<std::uint8_t> huff(24, 0);
+    std::memcpy(huff.data(), "HUFF", 4);
+    PutBE(huff, 4, 24, 4);
+    PutBE(huff, 8, 24, 4);
+    PutBE(huff, 12, 24 + 1024, 4);
+    huff.insert(huff.end(), bytes.begin(), bytes.begin() + Tables);
+    const std::uint32_t phrases = bytes[Tables] << 8 | bytes[Tables + 1];
+    const ByteSpan rest = bytes.subspan(Tables + 4);
+    const std::size_t body =
+        std::min<std::size_t>(rest.size(), bytes[Tables + 2] << 8 | bytes[Tables + 3]);
+    std::vector<std::uint8_t> cdic(16, 0);
+    std::memcpy(cdic.data(), "CDIC", 4);
+    PutBE(cdic, 4, 16, 4);
+    PutBE(cdic, 8, phrases, 4);
+    PutBE(cdic, 12, 16, 4);
+    cdic.insert(cdic.end(), rest.begin(), rest.begin() + body);
+    std::vector<std::string> problems;
+    HuffCdicDecoder decoder(huff, {ByteSpan(cdic)}, problems);
+    if (!decoder.Usable())
+        return;
+    std::string text;
+    for (int pass = 0; pass < 2; ++pass) {
+        HuffCdicFaults faults;
+        decoder.Decode(rest.subspan(body), text, PalmDocRecordMax, faults);
+        if (text.size() > PalmDocRecordMax)
+            std::abort();
+    }
 }
 
 } // namespace
@@ -34,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (kept && kept->size() > size - 2)
             std::abort();
     }
+    DecodeHuffCdic(bytes);
     // A database: the first byte picks the type, record 0 takes up to 400 bytes, the rest is
     // cut into text records of up to 4,096 bytes.
     if (size < 1)

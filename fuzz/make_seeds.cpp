@@ -1,7 +1,9 @@
-// Writes the synthetic edge cases, the personal information databases and bitmaps of every
-// version, depth and compression from the tests into a folder, as fuzz seeds.
+// Writes the synthetic edge cases, the personal information databases, bitmaps of every
+// version, depth and compression, and HUFF/CDIC text from the tests into a folder, as fuzz
+// seeds.
 #include "BitmapBuilder.h"
 #include "ContentSamples.h"
+#include "HuffCdicBuilder.h"
 #include "MalformedCases.h"
 
 #include <cstdio>
@@ -54,5 +56,23 @@ int main(int argc, char** argv) {
             }
         }
     }
+    // HUFF/CDIC laid out as fuzz_books reads it: tables, phrase count, body size, the CDIC
+    // body, a text record.
+    TestHuffCdic words;
+    for (std::size_t p = 0; p < TestHuffCdic::Short + TestHuffCdic::Long; ++p)
+        words.Literal(p, p < TestHuffCdic::Short ? std::string(1, static_cast<char>(32 + p % 95))
+                                                 : "word" + std::to_string(p));
+    words.Coded(280, {254, 255, 3});
+    words.Coded(281, {280, 17, 280});
+    const Bytes huff = TestHuffCdic::Huff();
+    const Bytes cdic = words.Cdics(16).front();
+    Bytes seed(huff.begin() + 24, huff.begin() + 24 + 1280);
+    seed.resize(seed.size() + 4);
+    PutBE16(seed, 1280, static_cast<std::uint16_t>(words.Phrases.size()));
+    PutBE16(seed, 1282, static_cast<std::uint16_t>(cdic.size() - 16));
+    seed.insert(seed.end(), cdic.begin() + 16, cdic.end());
+    const Bytes text = TestHuffCdic::Codes({281, 7, 254, 280, 285, 0, 99, 281});
+    seed.insert(seed.end(), text.begin(), text.end());
+    Save(folder / "huffcdic.bin", seed);
     return 0;
 }

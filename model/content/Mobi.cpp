@@ -114,6 +114,8 @@ std::optional<MobiHeader> ReadMobiHeader(ByteSpan record0, std::uint32_t at,
     mobi.TextEncoding = Be32(header, 12).value_or(0);
     mobi.FileVersion = Be32(header, 20).value_or(0);
     mobi.FirstNonBook = Be32(header, 0x40).value_or(0);
+    mobi.HuffRecord = Be32(header, 0x60).value_or(0);
+    mobi.HuffCount = Be32(header, 0x64).value_or(0);
     const auto nameAt = Be32(header, 0x44);
     const auto nameLength = Be32(header, 0x48);
     if (nameAt && nameLength) {

@@ -27,6 +27,8 @@ struct MobiHeader {
     std::uint32_t TextEncoding = 0; // 1252 or 65001
     std::uint32_t FileVersion = 0;
     std::uint32_t FirstNonBook = 0;
+    std::uint32_t HuffRecord = 0; // HUFF/CDIC compression: the HUFF record, then CDIC records,
+    std::uint32_t HuffCount = 0;  // this many in all
     std::string FullName;         // in the book's encoding until converted
     std::uint16_t ExtraFlags = 0; // trailing entries of each text record
     std::vector<ExthRecord> Exth; // text values in the book's encoding until converted

@@ -1,6 +1,7 @@
 #include "content/PalmDoc.h"
 
 #include "content/Content.h"
+#include "content/HuffCdic.h"
 #include "content/Report.h"
 
 #include <algorithm>
@@ -59,9 +60,42 @@ std::string RecordName(std::size_t index) {
     return "record " + std::to_string(index + 1);
 }
 
-// One text record's text: decompressed into scratch, or the record's own bytes.
+// The HUFF/CDIC tables of a book; nullopt (and findings) when they cannot be read.
+std::optional<HuffCdicDecoder> OpenHuffCdic(const DatabaseImage& image, const Structure& structure,
+                                            const Book& book, std::uint32_t record0At,
+                                            std::vector<Finding>& findings) {
+    const std::size_t entries = structure.Records.size();
+    const std::size_t first = book.Mobi ? book.Mobi->HuffRecord : 0;
+    const std::size_t count = book.Mobi ? book.Mobi->HuffCount : 0;
+    if (!book.Mobi || first == 0 || first >= entries || count == 0) {
+        Report(findings, record0At, Severity::Error, "content-huffcdic",
+               "HUFF/CDIC compression without a HUFF record (MOBI header: first " +
+                   std::to_string(first) + ", count " + std::to_string(count) + ", of " +
+                   std::to_string(entries) + " records); the text is not decoded");
+        return std::nullopt;
+    }
+    const Bytes huff = EntryBytes(image, structure, first);
+    std::vector<ByteSpan> cdics;
+    for (std::size_t i = first + 1; i < first + std::min(count, entries - first); ++i)
+        cdics.push_back(EntryBytes(image, structure, i).Data);
+    std::vector<std::string> problems;
+    HuffCdicDecoder decoder(huff.Data, cdics, problems);
+    for (std::string& problem : problems)
+        Report(findings, huff.Offset, Severity::Error, "content-huffcdic",
+               RecordName(first) + ": " + std::move(problem));
+    if (!decoder.Usable()) {
+        Report(findings, huff.Offset, Severity::Error, "content-huffcdic",
+               "the text is not decoded");
+        return std::nullopt;
+    }
+    return decoder;
+}
+
+// One text record's text: decompressed into scratch (HUFF/CDIC into huffText), or the
+// record's own bytes.
 ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::size_t index,
-                      char* scratch, std::vector<Finding>& findings) {
+                      char* scratch, HuffCdicDecoder* huff, std::string& huffText,
+                      std::vector<Finding>& findings) {
     if (book.Mobi && book.Mobi->ExtraFlags) {
         const auto stripped = StripTrailingEntries(bytes, book.Mobi->ExtraFlags);
         if (!stripped) {
@@ -79,6 +113,31 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
                        " bytes of text, more than " + std::to_string(PalmDocRecordMax) +
                        "; the rest is dropped");
         return bytes.first(std::min(bytes.size(), PalmDocRecordMax));
+    }
+    if (huff) {
+        HuffCdicFaults faults;
+        huff->Decode(bytes, huffText, PalmDocRecordMax, faults);
+        if (faults.BadCode)
+            Report(findings, at, Severity::Error, "content-huffcdic",
+                   RecordName(index) +
+                       ": a code the HUFF tables do not place, or a phrase "
+                       "past the " +
+                       std::to_string(huff->PhraseCount()) +
+                       " the CDIC records hold; the rest of the record is dropped");
+        if (faults.Loops)
+            Report(findings, at, Severity::Error, "content-huffcdic",
+                   RecordName(index) + ": " + std::to_string(faults.Loops) +
+                       " phrase(s) that hold themselves or nest more than " +
+                       std::to_string(HuffCdicDecoder::MaxNesting) + " deep, left out");
+        if (faults.OverBudget)
+            Report(findings, at, Severity::Error, "content-huffcdic",
+                   RecordName(index) + ": phrases that expand to more than the CDIC records "
+                                       "can justify, left out");
+        if (faults.Overflow)
+            Report(findings, at, Severity::Error, "content-record-overflow",
+                   RecordName(index) + ": decompresses past " + std::to_string(PalmDocRecordMax) +
+                       " bytes; the rest is dropped");
+        return {reinterpret_cast<const std::uint8_t*>(huffText.data()), huffText.size()};
     }
     DecompressFaults faults;
     const std::size_t size = DecompressPalmDoc(bytes, scratch, PalmDocRecordMax, faults);
@@ -260,14 +319,18 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
                                     record.Value.size()});
         }
     }
-    if (book.Compression == BookCompression::HuffCdic ||
-        book.Compression == BookCompression::Unknown) {
+    if (book.Compression == BookCompression::Unknown) {
         Report(findings, record0.Offset, Severity::Note, "content-compression",
-               book.Compression == BookCompression::HuffCdic
-                   ? std::string("HUFF/CDIC compression is recognised but its text not decoded")
-                   : "compression " + std::to_string(book.CompressionValue) + " is unknown");
+               "compression " + std::to_string(book.CompressionValue) + " is unknown");
         return book;
     }
+    std::optional<HuffCdicDecoder> huff;
+    if (book.Compression == BookCompression::HuffCdic) {
+        huff = OpenHuffCdic(image, structure, book, record0.Offset, findings);
+        if (!huff)
+            return book;
+    }
+    book.TextRead = true;
 
     const std::size_t entries =
         structure.Kind == DatabaseKind::Record ? structure.Records.size() : 0;
@@ -298,10 +361,12 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     }
     std::string raw;
     std::vector<char> scratch(PalmDocRecordMax + PalmDocSlack);
+    std::string huffText;
     for (std::size_t index = 1; index <= last; ++index) {
         const Bytes record = EntryBytes(image, structure, index);
         const ByteSpan decoded =
-            DecodeRecord(book, record.Data, record.Offset, index, scratch.data(), findings);
+            DecodeRecord(book, record.Data, record.Offset, index, scratch.data(),
+                         huff ? &*huff : nullptr, huffText, findings);
         book.DecodedLength += decoded.size();
         if (decoder.SingleByteEncoding()) {
             book.Replaced += decoder.Append(decoded, out);
@@ -314,8 +379,8 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
         }
     }
     if (!decoder.SingleByteEncoding())
-        book.Replaced += decoder.Append(
-            {reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, out);
+        book.Replaced +=
+            decoder.Append({reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, out);
     if (sink && !piece.empty())
         sink(book, piece);
     if (book.DecodedLength != book.TextLength)

@@ -50,6 +50,9 @@ struct Book {
     std::string Encoding;          // iconv name the text was converted from
     std::size_t DecodedLength = 0; // bytes of text the records held, before conversion
     std::size_t Replaced = 0;      // sequences the conversion replaced
+    // The text records were read: false for an unknown compression, or HUFF/CDIC tables that
+    // cannot be read.
+    bool TextRead = false;
     std::string Text;              // UTF-8
 };
 

@@ -79,8 +79,8 @@ void AppendBookText(ExportTarget& target, const Book& book, std::string_view pie
 }
 
 void ExportPayload(ExportTarget& target, const Content&, const Book& p) {
-    // A compression not decoded (HUFF/CDIC) leaves no text to write, only its finding.
-    if (p.Compression == BookCompression::HuffCdic || p.Compression == BookCompression::Unknown)
+    // A compression not decoded leaves no text to write, only its finding.
+    if (!p.TextRead)
         return;
     // Written while it was decoded (AppendBookText): only to be closed.
     if (target.Appending()) {
