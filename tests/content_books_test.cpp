@@ -787,7 +787,47 @@ TEST(Applications, CorpusNamedAndListed) {
     EXPECT_EQ(f.Fonts[0].LastChar, 255);
     EXPECT_EQ(f.Fonts[0].FRectHeight, 15);
     EXPECT_EQ(f.Fonts[0].Ascent, 12);
+    EXPECT_EQ(f.Fonts[0].StrikeWidth, 16u * static_cast<std::uint32_t>(f.Fonts[0].RowWords));
+    EXPECT_EQ(f.Fonts[0].StrikeHeight, 15u);
     EXPECT_TRUE(findings.empty());
+}
+
+// A font's strike drawn bit for bit, as far as its data goes, and exported one PNG a font.
+TEST(Applications, FontStrikeDrawn) {
+    const auto font = [](std::int16_t height, const Bytes& strike) {
+        Bytes f(26, 0);
+        const std::int16_t fields[13] = {-28672, 32, 33, 8, 0, 0, 8, height, 0, 2, 0, 0, 1};
+        for (int i = 0; i < 13; ++i)
+            PutBE16(f, 2 * i, static_cast<std::uint16_t>(fields[i]));
+        f.insert(f.end(), strike.begin(), strike.end());
+        return f;
+    };
+    PdbBuilder fonts;
+    fonts.Type = "Font";
+    fonts.Record(font(2, {0x80, 0x01, 0xFF, 0x00})).Record(font(3, {0x00, 0x02, 0x40}));
+    const TempFile file(fonts.Build(), "Fonts");
+    const Image image = Load(std::filesystem::path(file.path()));
+    std::vector<Finding> findings;
+    const Application a = ReadApplication(*image.Data, image.Layout, "CP1252", findings);
+    ASSERT_EQ(a.Fonts.size(), 2u);
+    std::string drawn;
+    for (std::size_t i = 0; i < a.Fonts[0].StrikeRgba.size(); i += 4)
+        drawn += a.Fonts[0].StrikeRgba[i] == 0 ? '#' : '.';
+    EXPECT_EQ(drawn, "#..............#########........");
+    EXPECT_EQ(a.Fonts[1].StrikeHeight, 1u); // 3 rows declared, one held whole
+    EXPECT_EQ(findings.size(), 1u);
+    EXPECT_TRUE(HasCode(findings, "content-font"));
+
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vexlin-fonts-" + std::to_string(getpid()));
+    ASSERT_EQ(std::system((std::string(VEXLIN_DUMP) + " --export " + dir.string() + " " +
+                           file.path() + " 2>/dev/null")
+                              .c_str()),
+              0);
+    const auto folder = dir / std::filesystem::path(file.path()).stem();
+    EXPECT_TRUE(std::filesystem::exists(folder / "0001.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "0002.png"));
+    std::filesystem::remove_all(dir);
 }
 
 // vexlin-dump's modes on a book and a database of bitmaps: the text exported as UTF-8 and

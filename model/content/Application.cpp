@@ -35,9 +35,41 @@ std::vector<std::string> CStrings(ByteSpan bytes, TextDecoder& decoder) {
     return strings;
 }
 
+constexpr std::size_t FontHeader = 26;
+
+// The strike after the font header: FRectHeight rows of RowWords 16-bit words, a set bit a
+// black pixel. Only the rows the bytes hold are drawn.
+void ReadStrike(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMetrics& font,
+                std::vector<Finding>& findings) {
+    if (font.RowWords <= 0 || font.FRectHeight <= 0)
+        return;
+    const std::size_t rowBytes = 2 * static_cast<std::size_t>(font.RowWords);
+    const std::size_t rows = static_cast<std::size_t>(font.FRectHeight);
+    const ByteSpan strike = Sub(bytes, FontHeader);
+    const std::size_t held = std::min(rows, strike.size() / rowBytes);
+    if (held < rows)
+        Report(findings, at + static_cast<std::uint32_t>(FontHeader), Severity::Warning,
+               "content-font",
+               where + ": its strike needs " + std::to_string(rowBytes * rows) + " bytes, " +
+                   std::to_string(strike.size()) + " are there; " + std::to_string(held) +
+                   " of its " + std::to_string(rows) + " rows are drawn");
+    if (held == 0)
+        return;
+    font.StrikeWidth = static_cast<std::uint32_t>(rowBytes * 8);
+    font.StrikeHeight = static_cast<std::uint32_t>(held);
+    font.StrikeRgba.assign(rowBytes * 8 * held * 4, 0xFF);
+    std::uint8_t* pixel = font.StrikeRgba.data();
+    for (std::size_t i = 0; i < rowBytes * held; ++i) {
+        for (int bit = 7; bit >= 0; --bit, pixel += 4) {
+            if (strike[i] >> bit & 1)
+                pixel[0] = pixel[1] = pixel[2] = 0;
+        }
+    }
+}
+
 bool ReadFont(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMetrics& font,
               std::vector<Finding>& findings) {
-    if (bytes.size() < 26) {
+    if (bytes.size() < FontHeader) {
         Report(findings, at, Severity::Warning, "content-font",
                where + ": a font header needs 26 bytes, " + std::to_string(bytes.size()) +
                    " are there");
@@ -58,6 +90,7 @@ bool ReadFont(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMe
     font.Descent = field(10);
     font.Leading = field(11);
     font.RowWords = field(12);
+    ReadStrike(bytes, at, where, font, findings);
     return true;
 }
 

@@ -1,6 +1,6 @@
 // Applications and the pictures and fonts databases carry: the name (tAIN), version (tver),
 // default category names (tAIS), code and data resources with their sizes, fonts (NFNT,
-// nfnt, Font records) by their metrics, and every bitmap family, from resources (Tbmp, tAIB,
+// nfnt, Font records) by their metrics and strike, and every bitmap family, from resources (Tbmp, tAIB,
 // Tbsb) or from records that hold bitmaps.
 #pragma once
 
@@ -32,6 +32,11 @@ struct FontMetrics {
     std::int16_t FirstChar = 0, LastChar = 0, MaxWidth = 0, KernMax = 0, NDescent = 0;
     std::int16_t FRectWidth = 0, FRectHeight = 0, Ascent = 0, Descent = 0, Leading = 0;
     std::int16_t RowWords = 0;
+    // The strike, every glyph side by side as the font holds them: RowWords x 16 pixels wide,
+    // FRectHeight high (the rows the data holds), black on white, 4 bytes (R, G, B, A) a pixel.
+    std::uint32_t StrikeWidth = 0;
+    std::uint32_t StrikeHeight = 0;
+    std::vector<std::uint8_t> StrikeRgba;
 };
 
 // The bitmaps of a database that holds pictures (records or resources).

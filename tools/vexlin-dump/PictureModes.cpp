@@ -80,6 +80,17 @@ void WriteBitmaps(StreamTarget& out, const std::vector<BitmapEntry>& entries) {
     }
 }
 
+void WritePng(ExportTarget& target, const std::string& name, std::uint32_t width,
+              std::uint32_t height, const std::vector<std::uint8_t>& rgba) {
+    std::string png;
+    try {
+        png = EncodePng(width, height, rgba);
+    } catch (const std::runtime_error& error) {
+        throw ExportError(name + ": " + error.what());
+    }
+    target.Write(name, png);
+}
+
 void ExportBitmaps(ExportTarget& target, const std::vector<BitmapEntry>& entries) {
     for (const BitmapEntry& e : entries) {
         char record[16];
@@ -102,13 +113,7 @@ void ExportBitmaps(ExportTarget& target, const std::vector<BitmapEntry>& entries
             if (!used.insert(name).second)
                 name += "." + std::to_string(m + 1); // a member alike to an earlier one
             used.insert(name);
-            try {
-                target.Write(name + ".png", EncodePng(b.PixelWidth, b.PixelHeight, b.Rgba));
-            } catch (const std::runtime_error& error) {
-                if (dynamic_cast<const ExportError*>(&error))
-                    throw;
-                throw ExportError(name + ".png: " + error.what());
-            }
+            WritePng(target, name + ".png", b.PixelWidth, b.PixelHeight, b.Rgba);
         }
     }
 }
@@ -174,6 +179,8 @@ void AddHead(Json& o, const Application& p) {
         font["Descent"] = f.Descent;
         font["Leading"] = f.Leading;
         font["RowWords"] = f.RowWords;
+        font["StrikeWidth"] = f.StrikeWidth;
+        font["StrikeHeight"] = f.StrikeHeight;
         fonts.push_back(std::move(font));
     }
     o["Fonts"] = std::move(fonts);
@@ -193,6 +200,17 @@ void ExportPayload(ExportTarget& target, const Content&, const BitmapSet& p) {
 
 void ExportPayload(ExportTarget& target, const Content&, const Application& p) {
     ExportBitmaps(target, p.Bitmaps);
+    // Each font's strike: B/NFNT-9000.png, or B/0001.png for a record of a font database.
+    for (const FontMetrics& f : p.Fonts) {
+        if (f.StrikeRgba.empty())
+            continue;
+        char record[16];
+        std::snprintf(record, sizeof record, "%04zu", f.Record + 1);
+        const std::string name =
+            target.BaseName() + "/" +
+            (f.IsResource ? std::string(f.Type, 4) + "-" + std::to_string(f.ID) : record) + ".png";
+        WritePng(target, name, f.StrikeWidth, f.StrikeHeight, f.StrikeRgba);
+    }
 }
 
 } // namespace vexlin::dump
