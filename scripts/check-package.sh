@@ -19,6 +19,13 @@ sample="$(mktemp --suffix=.pdb)"
 printf 'Sample\0' | head -c 78 > "$sample"; head -c 71 /dev/zero >> "$sample"
 /usr/bin/vexlin-dump --header "$sample" | grep -q '^ Name:               Sample$' || fail "dump"
 rm -f "$sample"
+# A one-event datebook exported: the calendar writer loads libical, a dependency by name.
+dates="$(mktemp --suffix=.pdb)"; out="$(mktemp -d)"
+{ printf 'Dates'; head -c 55 /dev/zero; printf 'DATAdate'; head -c 8 /dev/zero
+  printf '\0\1\0\0\0\x58\0\0\0\0\0\0\x0c\0\x0d\0\xf5\x8a\x04\0Lunch\0'; } > "$dates"
+/usr/bin/vexlin-dump --export "$out" "$dates" || fail "calendar export"
+grep -q '^SUMMARY:Lunch' "$out"/*.ics || fail "calendar export holds no event"
+rm -rf "$dates" "$out"
 for page in vexlin vexlin-dump; do
   file="/usr/share/man/man1/$page.1.gz"
   warnings="$(MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)"
