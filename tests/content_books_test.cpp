@@ -30,6 +30,7 @@ using vexlin::content::BookCompression;
 using vexlin::content::ByteSpan;
 using vexlin::content::DecompressFaults;
 using vexlin::content::DecompressPalmDoc;
+using vexlin::content::DrawStrike;
 using vexlin::content::EntryBytes;
 using vexlin::content::EntryName;
 using vexlin::content::HuffCdicDecoder;
@@ -470,6 +471,47 @@ TEST(Bitmaps, HostileInputBounded) {
     table[9] = 2;
     PutBE16(table, 16, 200);
     EXPECT_TRUE(HasCode(findingsOf(table, family), "content-bitmap-colortable"));
+    // Three members of 2048 x 2048 pixels in a few kilobytes each: two decode, the third is
+    // only described.
+    TestBitmap big;
+    big.Version = 2;
+    big.Depth = 8;
+    big.Width = big.Height = 2048;
+    big.Compression = Packing::Rle;
+    big.Pixels.assign(std::size_t{2048} * 2048, 3);
+    const Bytes member = big.Build();
+    Bytes three;
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t at = three.size();
+        three.insert(three.end(), member.begin(), member.end());
+        three.resize((three.size() + 3) / 4 * 4);
+        if (i < 2)
+            PutBE16(three, at + 10, static_cast<std::uint16_t>((three.size() - at) / 4));
+    }
+    f = findingsOf(three, family);
+    ASSERT_EQ(family.size(), 3u);
+    EXPECT_EQ(family[1].PixelHeight, 2048u);
+    EXPECT_TRUE(family[2].Rgba.empty());
+    EXPECT_TRUE(HasCode(f, "content-bitmap-size"));
+}
+
+// A reader given a sink hands each entry on with its pixels and keeps only its headers and
+// decoded sizes.
+TEST(Bitmaps, HandedOnOneEntryAtATime) {
+    PdbBuilder pictures;
+    pictures.Type = "Imgs";
+    pictures.Record(Drawn(2, 8, Packing::Rle).Build()).Record(Drawn(1, 4, Packing::None).Build());
+    const Image db = Load(pictures.Build());
+    std::vector<Finding> findings;
+    std::size_t handed = 0;
+    const auto entries = ReadBitmaps(*db.Data, db.Layout, findings, [&](const BitmapEntry& e) {
+        EXPECT_EQ(e.Members.at(0).Rgba.size(), 13u * 5 * 4);
+        ++handed;
+    });
+    EXPECT_EQ(handed, 2u);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries[1].Members.at(0).Rgba.empty());
+    EXPECT_EQ(entries[1].Members.at(0).PixelHeight, 5u);
 }
 
 // netpbm's writer: every depth, a colour map, the three compressions, density 144 and a
@@ -725,6 +767,22 @@ TEST(HuffCdic, HostileTablesBounded) {
               std::string(4096, '"'));
     EXPECT_TRUE(overflow.Overflow && !overflow.BadCode);
 
+    // Phrases that share one long string of codes (each code an empty phrase): their
+    // expansions read no more codes than the phrases' bytes can hold, then stop.
+    TestHuffCdic shared;
+    shared.Literal(0, "");
+    shared.Coded(1, std::vector<std::size_t>(20000, 0));
+    Bytes sharing = shared.Cdics(16).front();
+    for (std::size_t p = 2; p < TestHuffCdic::Short + TestHuffCdic::Long; ++p)
+        PutBE16(sharing, 16 + 2 * p, static_cast<std::uint16_t>(sharing[18] << 8 | sharing[19]));
+    HuffCdicDecoder repeated(huff, {ByteSpan(sharing)}, problems);
+    std::vector<std::size_t> all;
+    for (std::size_t p = 1; p < TestHuffCdic::Short; ++p)
+        all.push_back(p);
+    HuffCdicFaults budget;
+    EXPECT_EQ(Decoded(repeated, TestHuffCdic::Codes(all), budget), "");
+    EXPECT_TRUE(budget.OverBudget);
+
     // The CDIC records declare 260 phrases: phrase 270's code is bad, what came before stays.
     auto few = cdics;
     PutBE32(few[0], 8, 260);
@@ -734,6 +792,17 @@ TEST(HuffCdic, HostileTablesBounded) {
     HuffCdicFaults bad;
     EXPECT_EQ(Decoded(short_, TestHuffCdic::Codes({2, 270, 2}), bad), "\"");
     EXPECT_TRUE(bad.BadCode);
+    // A bad code inside a phrase cuts that phrase only.
+    h.Coded(260, {2, 275, 2});
+    auto cut = h.Cdics(8);
+    PutBE32(cut[0], 8, 270);
+    PutBE32(cut[1], 8, 270);
+    const std::vector<ByteSpan> cutSpans(cut.begin(), cut.end());
+    HuffCdicDecoder inner(huff, cutSpans, problems);
+    HuffCdicFaults phrase;
+    EXPECT_EQ(Decoded(inner, TestHuffCdic::Codes({260, 3}), phrase), "\"#");
+    EXPECT_FALSE(phrase.BadCode);
+    EXPECT_EQ(phrase.BadPhrases, 1u);
 
     // Tables outside the HUFF record: the book's text is not decoded, and said so.
     Bytes broken = huff;
@@ -811,12 +880,30 @@ TEST(Applications, FontStrikeDrawn) {
     const Application a = ReadApplication(*image.Data, image.Layout, "CP1252", findings);
     ASSERT_EQ(a.Fonts.size(), 2u);
     std::string drawn;
-    for (std::size_t i = 0; i < a.Fonts[0].StrikeRgba.size(); i += 4)
-        drawn += a.Fonts[0].StrikeRgba[i] == 0 ? '#' : '.';
+    const auto pixels = DrawStrike(a.Fonts[0]);
+    for (std::size_t i = 0; i < pixels.size(); i += 4)
+        drawn += pixels[i] == 0 ? '#' : '.';
     EXPECT_EQ(drawn, "#..............#########........");
     EXPECT_EQ(a.Fonts[1].StrikeHeight, 1u); // 3 rows declared, one held whole
     EXPECT_EQ(findings.size(), 1u);
     EXPECT_TRUE(HasCode(findings, "content-font"));
+
+    // Two records over the same font: its strike is kept once (the strikes keep no more
+    // bytes than the file holds), the other is said not drawn.
+    PdbBuilder same;
+    same.Type = "Font";
+    same.Record(font(200, Bytes(400, 0x55))).Record({}).Record({});
+    Bytes overlapping = same.Build(); // records at A, the end, A again
+    PutBE32(overlapping, 78 + 16, static_cast<std::uint32_t>(overlapping.size() - 426));
+    const Image twice = Load(overlapping);
+    std::vector<Finding> noted;
+    const Application t = ReadApplication(*twice.Data, twice.Layout, "CP1252", noted);
+    ASSERT_EQ(t.Fonts.size(), 2u);
+    EXPECT_EQ(t.Fonts[0].StrikeHeight, 200u);
+    EXPECT_TRUE(t.Fonts[1].Strike.empty());
+    EXPECT_TRUE(std::any_of(noted.begin(), noted.end(), [](const Finding& n) {
+        return n.Message.find("strike is not drawn") != std::string::npos;
+    }));
 
     const auto dir =
         std::filesystem::temp_directory_path() / ("vexlin-fonts-" + std::to_string(getpid()));
@@ -827,6 +914,27 @@ TEST(Applications, FontStrikeDrawn) {
     const auto folder = dir / std::filesystem::path(file.path()).stem();
     EXPECT_TRUE(std::filesystem::exists(folder / "0001.png"));
     EXPECT_TRUE(std::filesystem::exists(folder / "0002.png"));
+    // Two NFNT 9000 resources: the second is not refused as a file of this same run.
+    Bytes resources(78, 0);
+    PutBE16(resources, 32, 0x0001);
+    PutBE16(resources, 76, 2);
+    const Bytes one = font(2, {0x80, 0x01, 0xFF, 0x00});
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        const Bytes entry{'N', 'F', 'N', 'T', 0x23, 0x28, 0, 0, 0, 0};
+        resources.insert(resources.end(), entry.begin(), entry.end());
+        PutBE32(resources, 78 + 10 * i + 6, 78 + 20 + 2 + 30 * i);
+    }
+    resources.resize(100, 0);
+    resources.insert(resources.end(), one.begin(), one.end());
+    resources.insert(resources.end(), one.begin(), one.end());
+    const TempFile twin(resources, "Twin");
+    ASSERT_EQ(
+        std::system(
+            (std::string(VEXLIN_DUMP) + " --export " + dir.string() + " " + twin.path()).c_str()),
+        0);
+    const auto twins = dir / std::filesystem::path(twin.path()).stem();
+    EXPECT_TRUE(std::filesystem::exists(twins / "NFNT-9000.png"));
+    EXPECT_TRUE(std::filesystem::exists(twins / "NFNT-9000.2.png"));
     std::filesystem::remove_all(dir);
 }
 
@@ -937,5 +1045,16 @@ TEST(BooksAndBitmapsDump, ExportWrittenAsDecoded) {
     EXPECT_NE(refused.find(stem + ".txt: exists (--force overwrites it)"), std::string::npos)
         << refused;
     EXPECT_EQ(std::filesystem::file_size(dir / (stem + ".txt")), 3u);
+    // A Mobipocket book whose .html exists: its .txt is still written whole, only the .html
+    // is refused, and -v names only the file written.
+    const std::string mobiStem = std::filesystem::path(mobi.path()).stem().string();
+    const std::string whole = read(dir / (mobiStem + ".txt"));
+    std::filesystem::remove(dir / (mobiStem + ".txt"));
+    const std::string said =
+        Shell(dump + " -v --export " + dir.string() + " " + mobi.path() + " 2>&1");
+    EXPECT_NE(said.find(mobiStem + ".html: exists"), std::string::npos) << said;
+    EXPECT_NE(said.find("wrote " + (dir / (mobiStem + ".txt")).string()), std::string::npos);
+    EXPECT_EQ(said.find("wrote " + (dir / (mobiStem + ".html")).string()), std::string::npos);
+    EXPECT_TRUE(read(dir / (mobiStem + ".txt")) == whole);
     std::filesystem::remove_all(dir);
 }

@@ -27,7 +27,7 @@ Decoded Decode(const FileBytes& file, const std::string& encoding = DefaultEncod
     Decoded d;
     d.Image = LoadNewImageFromBytes(file);
     d.Layout = ReadStructure(*d.Image);
-    d.Result = ReadContent(*d.Image, d.Layout, {encoding, {}});
+    d.Result = ReadContent(*d.Image, d.Layout, {encoding, {}, {}});
     return d;
 }
 

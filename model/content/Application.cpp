@@ -37,38 +37,46 @@ std::vector<std::string> CStrings(ByteSpan bytes, TextDecoder& decoder) {
 
 constexpr std::size_t FontHeader = 26;
 
-// The strike after the font header: FRectHeight rows of RowWords 16-bit words, a set bit a
-// black pixel. Only the rows the bytes hold are drawn.
+// The strike after the font header: FRectHeight rows of RowWords 16-bit words. Only the rows
+// the bytes hold are kept, at most BitmapPixelsMax pixels, and no more bytes than `room`.
 void ReadStrike(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMetrics& font,
-                std::vector<Finding>& findings) {
+                std::size_t& room, std::vector<Finding>& findings) {
     if (font.RowWords <= 0 || font.FRectHeight <= 0)
         return;
     const std::size_t rowBytes = 2 * static_cast<std::size_t>(font.RowWords);
     const std::size_t rows = static_cast<std::size_t>(font.FRectHeight);
     const ByteSpan strike = Sub(bytes, FontHeader);
-    const std::size_t held = std::min(rows, strike.size() / rowBytes);
-    if (held < rows)
+    std::size_t held = std::min(rows, strike.size() / rowBytes);
+    const auto warn = [&](const std::string& message) {
         Report(findings, at + static_cast<std::uint32_t>(FontHeader), Severity::Warning,
-               "content-font",
-               where + ": its strike needs " + std::to_string(rowBytes * rows) + " bytes, " +
-                   std::to_string(strike.size()) + " are there; " + std::to_string(held) +
-                   " of its " + std::to_string(rows) + " rows are drawn");
+               "content-font", where + ": " + message);
+    };
+    if (held < rows)
+        warn("its strike needs " + std::to_string(rowBytes * rows) + " bytes, " +
+             std::to_string(strike.size()) + " are there; " + std::to_string(held) + " of its " +
+             std::to_string(rows) + " rows are drawn");
+    if (held > BitmapPixelsMax / (rowBytes * 8)) {
+        held = BitmapPixelsMax / (rowBytes * 8);
+        warn("its strike is wider and higher than a bitmap holds; " + std::to_string(held) +
+             " rows are drawn");
+    }
+    if (held * rowBytes > room) {
+        // Only fonts whose records overlap one another hold more strikes than the file.
+        warn("the strikes of the fonts before it take all the bytes the file holds; "
+             "its strike is not drawn");
+        return;
+    }
     if (held == 0)
         return;
+    room -= held * rowBytes;
     font.StrikeWidth = static_cast<std::uint32_t>(rowBytes * 8);
     font.StrikeHeight = static_cast<std::uint32_t>(held);
-    font.StrikeRgba.assign(rowBytes * 8 * held * 4, 0xFF);
-    std::uint8_t* pixel = font.StrikeRgba.data();
-    for (std::size_t i = 0; i < rowBytes * held; ++i) {
-        for (int bit = 7; bit >= 0; --bit, pixel += 4) {
-            if (strike[i] >> bit & 1)
-                pixel[0] = pixel[1] = pixel[2] = 0;
-        }
-    }
+    font.Strike.assign(strike.begin(),
+                       strike.begin() + static_cast<std::ptrdiff_t>(held * rowBytes));
 }
 
 bool ReadFont(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMetrics& font,
-              std::vector<Finding>& findings) {
+              std::size_t& room, std::vector<Finding>& findings) {
     if (bytes.size() < FontHeader) {
         Report(findings, at, Severity::Warning, "content-font",
                where + ": a font header needs 26 bytes, " + std::to_string(bytes.size()) +
@@ -90,7 +98,7 @@ bool ReadFont(ByteSpan bytes, std::uint32_t at, const std::string& where, FontMe
     font.Descent = field(10);
     font.Leading = field(11);
     font.RowWords = field(12);
-    ReadStrike(bytes, at, where, font, findings);
+    ReadStrike(bytes, at, where, font, room, findings);
     return true;
 }
 
@@ -99,6 +107,23 @@ std::string ResourceName(const char (&type)[4], std::uint16_t id) {
 }
 
 } // namespace
+
+void DropPixels(BitmapEntry& entry) noexcept {
+    for (Bitmap& member : entry.Members)
+        std::vector<std::uint8_t>().swap(member.Rgba);
+}
+
+std::vector<std::uint8_t> DrawStrike(const FontMetrics& font) {
+    std::vector<std::uint8_t> rgba(font.Strike.size() * 8 * 4, 0xFF);
+    std::uint8_t* pixel = rgba.data();
+    for (const std::uint8_t byte : font.Strike) {
+        for (int bit = 7; bit >= 0; --bit, pixel += 4) {
+            if (byte >> bit & 1)
+                pixel[0] = pixel[1] = pixel[2] = 0;
+        }
+    }
+    return rgba;
+}
 
 bool IsBitmapType(const char (&type)[4]) noexcept {
     return Is(type, "Tbmp") || Is(type, "tAIB") || Is(type, "Tbsb");
@@ -119,7 +144,13 @@ bool RecordsAreBitmaps(const DatabaseImage& image, const Structure& structure) {
 }
 
 std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure& structure,
-                                     std::vector<Finding>& findings) {
+                                     std::vector<Finding>& findings, const BitmapSink& sink) {
+    const auto handOn = [&](BitmapEntry& entry) {
+        if (sink) {
+            sink(entry);
+            DropPixels(entry);
+        }
+    };
     std::vector<BitmapEntry> entries;
     if (structure.Kind == DatabaseKind::Resource) {
         for (std::size_t i = 0; i < structure.Resources.size(); ++i) {
@@ -132,6 +163,7 @@ std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure
             entry.ID = info.ID;
             const Bytes bytes = EntryBytes(image, structure, i);
             entry.Members = ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings);
+            handOn(entry);
             entries.push_back(std::move(entry));
         }
         return entries;
@@ -143,14 +175,17 @@ std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure
         BitmapEntry entry;
         entry.Record = i;
         entry.Members = ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings);
+        handOn(entry);
         entries.push_back(std::move(entry));
     }
     return entries;
 }
 
 Application ReadApplication(const DatabaseImage& image, const Structure& structure,
-                            const std::string& encoding, std::vector<Finding>& findings) {
+                            const std::string& encoding, std::vector<Finding>& findings,
+                            const BitmapSink& sink) {
     Application app;
+    auto room = static_cast<std::size_t>(structure.FileSize); // for the fonts' strikes
     TextDecoder decoder(encoding);
     if (structure.Kind == DatabaseKind::Record) {
         // A font database: each record a font.
@@ -158,9 +193,9 @@ Application ReadApplication(const DatabaseImage& image, const Structure& structu
             const Bytes bytes = EntryBytes(image, structure, i);
             FontMetrics font;
             font.Record = i;
-            if (ReadFont(bytes.Data, bytes.Offset, "record " + std::to_string(i + 1), font,
+            if (ReadFont(bytes.Data, bytes.Offset, "record " + std::to_string(i + 1), font, room,
                          findings))
-                app.Fonts.push_back(font);
+                app.Fonts.push_back(std::move(font));
         }
         return app;
     }
@@ -184,12 +219,12 @@ Application ReadApplication(const DatabaseImage& image, const Structure& structu
             font.IsResource = true;
             std::memcpy(font.Type, info.Type, 4);
             font.ID = info.ID;
-            if (ReadFont(bytes.Data, bytes.Offset, ResourceName(info.Type, info.ID), font,
+            if (ReadFont(bytes.Data, bytes.Offset, ResourceName(info.Type, info.ID), font, room,
                          findings))
-                app.Fonts.push_back(font);
+                app.Fonts.push_back(std::move(font));
         }
     }
-    app.Bitmaps = ReadBitmaps(image, structure, findings);
+    app.Bitmaps = ReadBitmaps(image, structure, findings, sink);
     return app;
 }
 

@@ -1,13 +1,14 @@
 // Applications and the pictures and fonts databases carry: the name (tAIN), version (tver),
 // default category names (tAIS), code and data resources with their sizes, fonts (NFNT,
-// nfnt, Font records) by their metrics and strike, and every bitmap family, from resources (Tbmp, tAIB,
-// Tbsb) or from records that hold bitmaps.
+// nfnt, Font records) by their metrics and strike, and every bitmap family, from resources (Tbmp,
+// tAIB, Tbsb) or from records that hold bitmaps.
 #pragma once
 
 #include "Structure.h"
 #include "content/Bitmap.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,11 +34,15 @@ struct FontMetrics {
     std::int16_t FRectWidth = 0, FRectHeight = 0, Ascent = 0, Descent = 0, Leading = 0;
     std::int16_t RowWords = 0;
     // The strike, every glyph side by side as the font holds them: RowWords x 16 pixels wide,
-    // FRectHeight high (the rows the data holds), black on white, 4 bytes (R, G, B, A) a pixel.
+    // FRectHeight high (the rows the data holds, at most BitmapPixelsMax pixels), its bytes as
+    // stored, a set bit a black pixel (DrawStrike makes its pixels).
     std::uint32_t StrikeWidth = 0;
     std::uint32_t StrikeHeight = 0;
-    std::vector<std::uint8_t> StrikeRgba;
+    std::vector<std::uint8_t> Strike;
 };
+
+// A font's strike as pixels, black on white, 4 bytes (R, G, B, A) a pixel.
+[[nodiscard]] std::vector<std::uint8_t> DrawStrike(const FontMetrics& font);
 
 // The bitmaps of a database that holds pictures (records or resources).
 struct BitmapSet {
@@ -59,14 +64,26 @@ struct Application {
     std::vector<BitmapEntry> Bitmaps;
 };
 
-// Bitmaps of a database: bitmap resources, or the records that read as bitmaps.
-[[nodiscard]] std::vector<BitmapEntry>
-ReadBitmaps(const DatabaseImage& image, const Structure& structure, std::vector<Finding>& findings);
+// Receives each bitmap entry once its members are decoded; a reader given one then drops the
+// entry's pixels (its headers and decoded sizes stay), so that a database of thousands of
+// bitmaps is written out, or described, holding the pixels of one entry at a time.
+using BitmapSink = std::function<void(const BitmapEntry& entry)>;
 
-// Everything above for a resource database (an application) or a font database.
+// Frees the pixels of an entry's members (what a reader given a BitmapSink does).
+void DropPixels(BitmapEntry& entry) noexcept;
+
+// Bitmaps of a database: bitmap resources, or the records that read as bitmaps.
+[[nodiscard]] std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image,
+                                                   const Structure& structure,
+                                                   std::vector<Finding>& findings,
+                                                   const BitmapSink& sink = {});
+
+// Everything above for a resource database (an application) or a font database. The strikes
+// of all its fonts together keep no more bytes than the file holds.
 [[nodiscard]] Application ReadApplication(const DatabaseImage& image, const Structure& structure,
                                           const std::string& encoding,
-                                          std::vector<Finding>& findings);
+                                          std::vector<Finding>& findings,
+                                          const BitmapSink& sink = {});
 
 // Whether a resource type holds a bitmap family.
 [[nodiscard]] bool IsBitmapType(const char (&type)[4]) noexcept;

@@ -465,13 +465,27 @@ std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at, const std
     std::vector<Bitmap> family;
     MemberDecoder decoder(bytes, at, where, findings);
     std::size_t pos = 0;
+    // A family's members together decode to at most this many pixels (compressed members of a
+    // few bytes each may declare millions).
+    std::size_t room = FamilyPixelsMax;
     while (true) {
         Bitmap bitmap;
         Layout layout;
         if (!decoder.Read(pos, bitmap, layout))
             break;
         if (!layout.Marker) {
-            decoder.Decode(pos, bitmap, layout);
+            const std::size_t declared =
+                std::min<std::size_t>(std::size_t{bitmap.Width} * bitmap.Height, BitmapPixelsMax);
+            if (declared <= room) {
+                decoder.Decode(pos, bitmap, layout);
+                room -= std::min<std::size_t>(room,
+                                              std::size_t{bitmap.PixelWidth} * bitmap.PixelHeight);
+            } else {
+                Report(findings, bitmap.Offset, Severity::Warning, "content-bitmap-size",
+                       where + ": the members before it take the " +
+                           std::to_string(FamilyPixelsMax) +
+                           " pixels a family may decode to; this one is described, not decoded");
+            }
             family.push_back(std::move(bitmap));
         }
         if (layout.Next == 0)

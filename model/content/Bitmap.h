@@ -21,6 +21,8 @@ enum class BitmapCompression { None, Scanline, Rle, PackBits, Unknown };
 
 // The most pixels one bitmap decodes to (a Palm screen at triple density is far smaller).
 inline constexpr std::uint32_t BitmapPixelsMax = 2048 * 2048;
+// The most pixels the members of one family decode to together.
+inline constexpr std::uint32_t FamilyPixelsMax = 2 * BitmapPixelsMax;
 
 struct Bitmap {
     std::uint32_t Offset = 0; // file offset of its header

@@ -88,17 +88,28 @@ Bytes AppInfoBytes(const DatabaseImage& image, const Structure& structure) noexc
 
 std::string_view FormatName(Format format) noexcept {
     switch (format) {
-    case Format::Memo: return "memo";
-    case Format::ToDo: return "todo";
-    case Format::Datebook: return "datebook";
-    case Format::Address: return "address";
-    case Format::Mail: return "mail";
-    case Format::PalmDoc: return "palmdoc";
-    case Format::Mobi: return "mobi";
-    case Format::Bitmaps: return "bitmaps";
-    case Format::Application: return "application";
-    case Format::Font: return "font";
-    case Format::Unknown: break;
+    case Format::Memo:
+        return "memo";
+    case Format::ToDo:
+        return "todo";
+    case Format::Datebook:
+        return "datebook";
+    case Format::Address:
+        return "address";
+    case Format::Mail:
+        return "mail";
+    case Format::PalmDoc:
+        return "palmdoc";
+    case Format::Mobi:
+        return "mobi";
+    case Format::Bitmaps:
+        return "bitmaps";
+    case Format::Application:
+        return "application";
+    case Format::Font:
+        return "font";
+    case Format::Unknown:
+        break;
     }
     return "unknown";
 }
@@ -106,11 +117,16 @@ std::string_view FormatName(Format format) noexcept {
 Format IdentifyFormat(const DatabaseImage& image, const Structure& structure) {
     const DatabaseHeader& header = image.Header;
     if (structure.Kind == DatabaseKind::Record && Is(header.DataBaseType, "DATA")) {
-        if (Is(header.CreatorID, "memo")) return Format::Memo;
-        if (Is(header.CreatorID, "todo")) return Format::ToDo;
-        if (Is(header.CreatorID, "date")) return Format::Datebook;
-        if (Is(header.CreatorID, "addr")) return Format::Address;
-        if (Is(header.CreatorID, "mail")) return Format::Mail;
+        if (Is(header.CreatorID, "memo"))
+            return Format::Memo;
+        if (Is(header.CreatorID, "todo"))
+            return Format::ToDo;
+        if (Is(header.CreatorID, "date"))
+            return Format::Datebook;
+        if (Is(header.CreatorID, "addr"))
+            return Format::Address;
+        if (Is(header.CreatorID, "mail"))
+            return Format::Mail;
     }
     return IdentifyBooksAndPictures(image, structure);
 }
@@ -125,8 +141,8 @@ Payload ReadItems(const DatabaseImage& image, const Structure& structure, Decodi
     payload.Items.reserve(structure.Records.size());
     for (std::size_t i = 0; i < structure.Records.size(); ++i) {
         const RecordInfo& entry = structure.Records[i];
-        auto item = decode(EntryBytes(image, structure, i), "record " + std::to_string(i + 1),
-                           decoding);
+        auto item =
+            decode(EntryBytes(image, structure, i), "record " + std::to_string(i + 1), decoding);
         item.Record = i + 1;
         item.Category = entry.Category();
         item.Private = (entry.Attributes & 0x10) != 0;
@@ -141,8 +157,29 @@ bool KeepsCategories(Format format) noexcept {
            format == Format::Address || format == Format::Mail;
 }
 
+// Hands what a read without sinks kept to the sinks, and drops it as they would have.
+void HandOn(Content& content, const ContentOptions& sinks) {
+    if (Book* book = std::get_if<Book>(&content.Payload); book && sinks.BookText) {
+        if (!book->Text.empty())
+            sinks.BookText(*book, book->Text);
+        book->Text.clear();
+    }
+    std::vector<BitmapEntry>* entries = nullptr;
+    if (auto* set = std::get_if<BitmapSet>(&content.Payload))
+        entries = &set->Entries;
+    else if (auto* app = std::get_if<Application>(&content.Payload))
+        entries = &app->Bitmaps;
+    if (entries && sinks.Bitmaps) {
+        for (BitmapEntry& entry : *entries) {
+            sinks.Bitmaps(entry);
+            DropPixels(entry);
+        }
+    }
+}
+
+// Reads with the sinks of `sinks` (its encoding is not used).
 Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
-                      const std::string& encoding, const BookTextSink& sink) {
+                      const std::string& encoding, const ContentOptions& sinks) {
     Content content;
     TextDecoder text(encoding);
     content.Encoding = text.Encoding();
@@ -180,8 +217,7 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
         break;
     case Format::PalmDoc:
     case Format::Mobi: {
-        Book book =
-            ReadBook(image, structure, content.Encoding, content.Findings, sink);
+        Book book = ReadBook(image, structure, content.Encoding, content.Findings, sinks.BookText);
         // A Mobipocket header names the book's encoding, whatever was given.
         content.EncodingDetected = content.EncodingDetected || book.Encoding != content.Encoding;
         content.Encoding = book.Encoding;
@@ -189,11 +225,12 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
         break;
     }
     case Format::Bitmaps:
-        content.Payload = BitmapSet{ReadBitmaps(image, structure, content.Findings)};
+        content.Payload = BitmapSet{ReadBitmaps(image, structure, content.Findings, sinks.Bitmaps)};
         break;
     case Format::Application:
     case Format::Font:
-        content.Payload = ReadApplication(image, structure, content.Encoding, content.Findings);
+        content.Payload =
+            ReadApplication(image, structure, content.Encoding, content.Findings, sinks.Bitmaps);
         break;
     default:
         break;
@@ -227,23 +264,20 @@ bool JapaneseCategoryNames(const Bytes& appInfo) {
 Content ReadContent(const DatabaseImage& image, const Structure& structure,
                     const ContentOptions& options) {
     if (!options.Encoding.empty())
-        return ReadContentIn(image, structure, options.Encoding, options.BookText);
+        return ReadContentIn(image, structure, options.Encoding, options);
     if (JapaneseCategoryNames(AppInfoBytes(image, structure))) {
-        // A trial: its text reaches the sink only once the encoding is taken.
+        // A trial: what it decodes reaches the sinks only once the encoding is taken.
         Content japanese = ReadContentIn(image, structure, JapaneseEncoding, {});
-        const bool valid = std::none_of(japanese.Findings.begin(), japanese.Findings.end(),
-                                        [](const Finding& f) { return f.Code == "content-encoding"; });
+        const bool valid =
+            std::none_of(japanese.Findings.begin(), japanese.Findings.end(),
+                         [](const Finding& f) { return f.Code == "content-encoding"; });
         if (valid) {
             japanese.EncodingDetected = true;
-            if (Book* book = std::get_if<Book>(&japanese.Payload); book && options.BookText) {
-                if (!book->Text.empty())
-                    options.BookText(*book, book->Text);
-                book->Text.clear();
-            }
+            HandOn(japanese, options);
             return japanese;
         }
     }
-    Content latin = ReadContentIn(image, structure, DefaultEncoding, options.BookText);
+    Content latin = ReadContentIn(image, structure, DefaultEncoding, options);
     latin.EncodingDetected = true;
     return latin;
 }
@@ -251,9 +285,15 @@ Content ReadContent(const DatabaseImage& image, const Structure& structure,
 void MergeFindings(Structure& structure, const std::vector<Finding>& findings) {
     for (const Finding& f : findings) {
         switch (f.Level) {
-        case Severity::Error: ++structure.Errors; break;
-        case Severity::Warning: ++structure.Warnings; break;
-        case Severity::Note: ++structure.Notes; break;
+        case Severity::Error:
+            ++structure.Errors;
+            break;
+        case Severity::Warning:
+            ++structure.Warnings;
+            break;
+        case Severity::Note:
+            ++structure.Notes;
+            break;
         }
     }
     const auto middle = static_cast<std::ptrdiff_t>(structure.Findings.size());

@@ -49,6 +49,8 @@ struct ContentOptions {
     std::string Encoding;
     // When set, a book's text goes to it as it is decoded and Book::Text stays empty.
     BookTextSink BookText;
+    // When set, each bitmap entry goes to it once decoded, and its pixels are then dropped.
+    BitmapSink Bitmaps;
 };
 
 struct Content {

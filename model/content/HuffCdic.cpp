@@ -28,6 +28,14 @@ std::uint32_t Peek32(ByteSpan bytes, std::uint64_t at) noexcept {
     return static_cast<std::uint32_t>((window << (at & 7)) >> 32);
 }
 
+// A bad code ends the record, or the phrase it lies in.
+void Bad(int depth, HuffCdicFaults& faults) noexcept {
+    if (depth == 0)
+        faults.BadCode = true;
+    else
+        ++faults.BadPhrases;
+}
+
 // Appends bytes to out up to limit; false when they did not all fit.
 bool Put(std::string& out, std::string_view bytes, std::size_t limit) {
     const std::size_t room = limit > out.size() ? limit - out.size() : 0;
@@ -119,6 +127,9 @@ HuffCdicDecoder::HuffCdicDecoder(ByteSpan huff, const std::vector<ByteSpan>& cdi
     // Expanded phrases are kept; what they may take together is a generous multiple of the
     // stored phrases (a phrase of codes rarely expands to more than a few times its size).
     Budget = 16 * stored + (std::size_t{1} << 20);
+    // Expanding every phrase once reads at most 8 codes a byte of the phrases; phrases that
+    // share their bytes could otherwise be made to read the same codes over and over.
+    CodesLeft = 8 * std::uint64_t{stored} + (std::uint64_t{1} << 20);
 }
 
 void HuffCdicDecoder::Decode(ByteSpan record, std::string& text, std::size_t limit,
@@ -139,7 +150,7 @@ bool HuffCdicDecoder::Unpack(ByteSpan bits, std::string& out, std::size_t limit,
         unsigned length = first.Length;
         std::uint64_t max = first.Max;
         if (length == 0) {
-            faults.BadCode = true;
+            Bad(depth, faults);
             return true;
         }
         if (!first.Decided) {
@@ -151,14 +162,19 @@ bool HuffCdicDecoder::Unpack(ByteSpan bits, std::string& out, std::size_t limit,
         if (length > left)
             return true;
         if (length > 32) {
-            faults.BadCode = true;
+            Bad(depth, faults);
+            return true;
+        }
+        if (depth > 0 && CodesLeft-- == 0) {
+            CodesLeft = 0;
+            faults.OverBudget = true;
             return true;
         }
         left -= length;
         at += length;
         const std::uint64_t number = max >= code ? (max - code) >> (32 - length) : UINT64_MAX;
         if (number >= Phrases.size()) {
-            faults.BadCode = true;
+            Bad(depth, faults);
             return true;
         }
         if (!Append(Phrases[number], out, limit, depth, faults))

@@ -8,7 +8,8 @@
 // Bounded whatever the records hold: codes are read only inside a record, a phrase is
 // expanded once and kept (never more than PalmDocRecordMax bytes of it, the most a record
 // can use), a phrase that holds itself, or nests deeper than MaxNesting, expands to nothing,
-// and what all the kept phrases may take is capped by the size of the CDIC records.
+// and what all the kept phrases may take, and the codes their expansions read, are capped by
+// the size of the CDIC records.
 #pragma once
 
 #include "Structure.h"
@@ -21,12 +22,14 @@
 
 namespace vexlin::content {
 
-// What went wrong while one record was decoded; decoding stops at a bad code.
+// What went wrong while one record was decoded. A bad code (one the tables do not place, or
+// a phrase number not held) ends the record, or the phrase it lies in.
 struct HuffCdicFaults {
-    bool BadCode = false;    // a code the tables do not place, or a phrase number not held
-    std::size_t Loops = 0;   // phrases that hold themselves or nest too deep, left out
-    bool OverBudget = false; // phrases would expand to more than the tables justify
-    bool Overflow = false;   // more than the limit: the rest is dropped
+    bool BadCode = false;       // in the record's own codes: the rest of it is dropped
+    std::size_t BadPhrases = 0; // phrases cut short by one (each met once, then kept so)
+    std::size_t Loops = 0;      // phrases that hold themselves or nest too deep, left out
+    bool OverBudget = false;    // phrases would expand to, or read, more than the tables justify
+    bool Overflow = false;      // more than the limit: the rest is dropped
 };
 
 class HuffCdicDecoder {
@@ -72,7 +75,8 @@ class HuffCdicDecoder {
     std::array<std::uint64_t, 33> MinCode{}; // left-aligned, by length
     std::array<std::uint64_t, 33> MaxCode{};
     std::vector<Phrase> Phrases;
-    std::size_t Budget = 0; // bytes the expanded phrases may still take
+    std::size_t Budget = 0;      // bytes the expanded phrases may still take
+    std::uint64_t CodesLeft = 0; // codes the phrases' expansions may still read
 };
 
 } // namespace vexlin::content

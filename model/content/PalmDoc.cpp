@@ -117,13 +117,15 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
     if (huff) {
         HuffCdicFaults faults;
         huff->Decode(bytes, huffText, PalmDocRecordMax, faults);
+        const std::string badCode = "a code the HUFF tables do not place, or a phrase past the " +
+                                    std::to_string(huff->PhraseCount()) + " the CDIC records hold";
         if (faults.BadCode)
             Report(findings, at, Severity::Error, "content-huffcdic",
-                   RecordName(index) +
-                       ": a code the HUFF tables do not place, or a phrase "
-                       "past the " +
-                       std::to_string(huff->PhraseCount()) +
-                       " the CDIC records hold; the rest of the record is dropped");
+                   RecordName(index) + ": " + badCode + "; the rest of the record is dropped");
+        if (faults.BadPhrases)
+            Report(findings, at, Severity::Error, "content-huffcdic",
+                   RecordName(index) + ": " + std::to_string(faults.BadPhrases) +
+                       " phrase(s) it uses hold " + badCode + "; the rest of each is dropped");
         if (faults.Loops)
             Report(findings, at, Severity::Error, "content-huffcdic",
                    RecordName(index) + ": " + std::to_string(faults.Loops) +
@@ -131,8 +133,8 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
                        std::to_string(HuffCdicDecoder::MaxNesting) + " deep, left out");
         if (faults.OverBudget)
             Report(findings, at, Severity::Error, "content-huffcdic",
-                   RecordName(index) + ": phrases that expand to more than the CDIC records "
-                                       "can justify, left out");
+                   RecordName(index) + ": phrases that expand to, or read, more than the CDIC "
+                                       "records can justify, left out");
         if (faults.Overflow)
             Report(findings, at, Severity::Error, "content-record-overflow",
                    RecordName(index) + ": decompresses past " + std::to_string(PalmDocRecordMax) +

@@ -9,6 +9,7 @@
 #include "content/Content.h"
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -62,14 +63,19 @@ class ExportTarget {
     void Write(const std::string& name, std::string_view bytes);
     // Appends bytes to DIR/name, made as Write makes it on the first piece and kept open until
     // CloseAppended. Never throws (the pieces come from inside the content reader): a failure
-    // is kept, the file's later pieces dropped, and CloseAppended throws it.
+    // is kept with its file, whose later pieces are dropped; the other files go on.
     void Append(const std::string& name, std::string_view bytes) noexcept;
     // Whether Append has been called (and CloseAppended not yet).
-    [[nodiscard]] bool Appending() const noexcept {
-        return !Appended.empty() || !AppendFailure.empty();
-    }
-    // Closes the files Append made (with -v names them); throws the first failure.
+    [[nodiscard]] bool Appending() const noexcept { return !Appended.empty(); }
+    // Closes the files Append made; with -v names those written whole. Throws the first
+    // failure.
     void CloseAppended();
+    // Runs writes from inside the content reader (a bitmap entry's files): the first
+    // ExportError is kept and the writes after it are skipped; ThrowKept throws it.
+    void Keep(const std::function<void()>& write) noexcept;
+    void ThrowKept();
+    // Set by the bitmap sink: the entries were written while they were read.
+    bool EntriesStreamed = false;
     [[nodiscard]] std::size_t Written() const noexcept { return Count; }
 
   private:
@@ -77,6 +83,7 @@ class ExportTarget {
         std::string Name;
         int Fd = -1;
         std::size_t Bytes = 0;
+        std::string Failure; // what() of its ExportError
     };
     int Create(const std::filesystem::path& path);
     void Finish(int fd, const std::filesystem::path& path, std::size_t bytes);
@@ -87,8 +94,11 @@ class ExportTarget {
     int FolderFd = -1;                // and opened
     std::size_t Count = 0;
     std::vector<AppendedFile> Appended;
-    std::string AppendFailure; // the first, what() of its ExportError
+    std::string Kept; // what() of the first ExportError Keep met
 };
+
+// A bitmap entry's PNG files as the content reader decodes it (a BitmapSink, through Keep).
+void ExportBitmapEntry(ExportTarget& target, const content::BitmapEntry& entry);
 
 // A book's text piece by piece as the content reader decodes it (a BookTextSink): B.txt, and
 // for Mobipocket B.html; ExportPayload for the book then closes them.

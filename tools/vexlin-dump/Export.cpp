@@ -57,7 +57,8 @@ int ExportTarget::Create(const std::filesystem::path& path) {
         MadeFolder = folder;
     }
     // O_EXCL makes "does it exist" and "create it" one step: nothing is overwritten unasked.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (Options.Force ? O_TRUNC : O_EXCL);
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (Options.Force ? O_TRUNC : O_EXCL);
     const int fd = ::openat(FolderFd, path.filename().c_str(), flags, 0666);
     if (fd < 0) {
         const int error = errno;
@@ -89,38 +90,61 @@ void ExportTarget::Write(const std::string& name, std::string_view bytes) {
 }
 
 void ExportTarget::Append(const std::string& name, std::string_view bytes) noexcept {
-    if (!AppendFailure.empty())
-        return;
     const std::filesystem::path path = Options.Directory / name;
+    auto file = std::find_if(Appended.begin(), Appended.end(),
+                             [&](const AppendedFile& f) { return f.Name == name; });
     try {
-        auto file = std::find_if(Appended.begin(), Appended.end(),
-                                 [&](const AppendedFile& f) { return f.Name == name; });
         if (file == Appended.end()) {
-            const int fd = Create(path);
-            file = Appended.insert(Appended.end(), AppendedFile{name, fd, 0});
+            file = Appended.insert(Appended.end(), AppendedFile{name, -1, 0, {}});
+            file->Fd = Create(path);
         }
+        if (!file->Failure.empty())
+            return;
         WriteAll(file->Fd, path, bytes);
         file->Bytes += bytes.size();
-    } catch (const ExportError& e) {
-        AppendFailure = e.what();
-    } catch (const std::exception& e) { // the folder's path, out of memory
-        AppendFailure = path.string() + ": " + e.what();
+    } catch (const std::exception& e) { // or the folder's path, out of memory
+        if (file != Appended.end())
+            file->Failure = dynamic_cast<const ExportError*>(&e) ? std::string(e.what())
+                                                                 : path.string() + ": " + e.what();
     }
 }
 
 void ExportTarget::CloseAppended() {
     std::vector<AppendedFile> files;
     files.swap(Appended);
-    for (const AppendedFile& file : files) {
-        try {
-            Finish(file.Fd, Options.Directory / file.Name, file.Bytes);
-        } catch (const ExportError& e) {
-            if (AppendFailure.empty())
-                AppendFailure = e.what();
+    std::string failure;
+    for (AppendedFile& file : files) {
+        if (file.Fd >= 0 && file.Failure.empty()) {
+            try {
+                Finish(file.Fd, Options.Directory / file.Name, file.Bytes);
+            } catch (const ExportError& e) {
+                file.Failure = e.what();
+            }
+        } else if (file.Fd >= 0) {
+            ::close(file.Fd);
         }
+        if (failure.empty())
+            failure = file.Failure;
     }
-    if (!AppendFailure.empty())
-        throw ExportError(std::exchange(AppendFailure, {}));
+    if (!failure.empty())
+        throw ExportError(failure);
+}
+
+void ExportTarget::Keep(const std::function<void()>& write) noexcept {
+    if (!Kept.empty())
+        return;
+    try {
+        write();
+    } catch (const ExportError& e) {
+        Kept = e.what();
+    } catch (const std::exception& e) {
+        Kept = Options.Directory.string() + ": " + e.what();
+    }
+}
+
+void ExportTarget::ThrowKept() {
+    if (!Kept.empty())
+        throw ExportError(std::exchange(Kept, {}));
 }
 
 std::string ExportCategory(const content::Content& c, std::uint8_t index) {

@@ -91,31 +91,41 @@ void WritePng(ExportTarget& target, const std::string& name, std::uint32_t width
     target.Write(name, png);
 }
 
-void ExportBitmaps(ExportTarget& target, const std::vector<BitmapEntry>& entries) {
-    for (const BitmapEntry& e : entries) {
-        char record[16];
-        std::snprintf(record, sizeof record, "%04zu", e.Record + 1);
-        const std::string stem = target.BaseName() + "/" +
-                                 (e.IsResource ? std::string(e.Type, 4) + "-" + std::to_string(e.ID)
-                                               : std::string(record));
-        const std::size_t best = BestMember(e.Members);
-        std::set<std::string> used;
-        for (std::size_t m = 0; m < e.Members.size(); ++m) {
-            const Bitmap& b = e.Members[m];
-            if (b.Rgba.empty())
-                continue;
-            std::string name = stem; // bitmap resource types are letters only
-            if (m != best) {
-                name += "." + std::to_string(b.Depth) + "bpp";
-                if (b.Density != 72)
-                    name += "." + std::to_string(b.Density);
-            }
-            if (!used.insert(name).second)
-                name += "." + std::to_string(m + 1); // a member alike to an earlier one
-            used.insert(name);
-            WritePng(target, name + ".png", b.PixelWidth, b.PixelHeight, b.Rgba);
+// One entry's members: B/Tbmp-1000.png for the densest and deepest, the others with their
+// depth (and density) added.
+void ExportEntry(ExportTarget& target, const BitmapEntry& e) {
+    char record[16];
+    std::snprintf(record, sizeof record, "%04zu", e.Record + 1);
+    const std::string stem =
+        target.BaseName() + "/" +
+        (e.IsResource ? std::string(e.Type, 4) + "-" + std::to_string(e.ID) : std::string(record));
+    const std::size_t best = BestMember(e.Members);
+    std::set<std::string> used;
+    for (std::size_t m = 0; m < e.Members.size(); ++m) {
+        const Bitmap& b = e.Members[m];
+        if (b.Rgba.empty())
+            continue;
+        std::string name = stem; // bitmap resource types are letters only
+        if (m != best) {
+            name += "." + std::to_string(b.Depth) + "bpp";
+            if (b.Density != 72)
+                name += "." + std::to_string(b.Density);
         }
+        if (!used.insert(name).second)
+            name += "." + std::to_string(m + 1); // a member alike to an earlier one
+        used.insert(name);
+        WritePng(target, name + ".png", b.PixelWidth, b.PixelHeight, b.Rgba);
     }
+}
+
+// The entries' files, unless the content reader has written them already (ExportBitmapEntry).
+void ExportBitmaps(ExportTarget& target, const std::vector<BitmapEntry>& entries) {
+    if (target.EntriesStreamed) {
+        target.ThrowKept();
+        return;
+    }
+    for (const BitmapEntry& e : entries)
+        ExportEntry(target, e);
 }
 
 } // namespace
@@ -198,18 +208,28 @@ void ExportPayload(ExportTarget& target, const Content&, const BitmapSet& p) {
     ExportBitmaps(target, p.Entries);
 }
 
+void ExportBitmapEntry(ExportTarget& target, const BitmapEntry& entry) {
+    target.EntriesStreamed = true;
+    target.Keep([&] { ExportEntry(target, entry); });
+}
+
 void ExportPayload(ExportTarget& target, const Content&, const Application& p) {
     ExportBitmaps(target, p.Bitmaps);
-    // Each font's strike: B/NFNT-9000.png, or B/0001.png for a record of a font database.
-    for (const FontMetrics& f : p.Fonts) {
-        if (f.StrikeRgba.empty())
+    // Each font's strike: B/NFNT-9000.png, or B/0001.png for a record of a font database; a
+    // second font of the same type and ID adds its place in the list.
+    std::set<std::string> used;
+    for (std::size_t i = 0; i < p.Fonts.size(); ++i) {
+        const FontMetrics& f = p.Fonts[i];
+        if (f.Strike.empty())
             continue;
         char record[16];
         std::snprintf(record, sizeof record, "%04zu", f.Record + 1);
-        const std::string name =
-            target.BaseName() + "/" +
-            (f.IsResource ? std::string(f.Type, 4) + "-" + std::to_string(f.ID) : record) + ".png";
-        WritePng(target, name, f.StrikeWidth, f.StrikeHeight, f.StrikeRgba);
+        std::string name = target.BaseName() + "/" +
+                           (f.IsResource ? std::string(f.Type, 4) + "-" + std::to_string(f.ID)
+                                         : std::string(record));
+        if (!used.insert(name).second)
+            name += "." + std::to_string(i + 1);
+        WritePng(target, name + ".png", f.StrikeWidth, f.StrikeHeight, DrawStrike(f));
     }
 }
 

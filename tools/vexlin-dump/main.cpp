@@ -107,7 +107,7 @@ std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image
 
 // The content when a mode asks for it: --content and --export always, --check for a known
 // format whose file the image holds whole. A book's text goes straight to the files of an
-// export unless --content prints it as well.
+// export unless --content prints it as well; bitmaps go to theirs as each is decoded.
 std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseImage& image,
                                                const ImageReader& reader,
                                                const Structure& structure, ExportTarget* target) {
@@ -118,11 +118,20 @@ std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseI
     if (!o.Content && !o.ExportDir && !checks) {
         return std::nullopt;
     }
-    content::ContentOptions options{o.Encoding, {}};
+    content::ContentOptions options{o.Encoding, {}, {}};
     if (target && !o.Content) {
         options.BookText = [target](const content::Book& book, std::string_view piece) {
             AppendBookText(*target, book, piece);
         };
+    }
+    // Bitmaps are written, or only described, one entry at a time: their pixels are dropped
+    // as they are read.
+    if (target) {
+        options.Bitmaps = [target](const content::BitmapEntry& entry) {
+            ExportBitmapEntry(*target, entry);
+        };
+    } else {
+        options.Bitmaps = [](const content::BitmapEntry&) {};
     }
     return content::ReadContent(image, structure, options);
 }
