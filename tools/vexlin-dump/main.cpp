@@ -18,6 +18,9 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -259,6 +262,12 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
 } // namespace
 
 int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // Bitmaps are exported one entry at a time, each entry's pixels freed before the next is
+    // decoded: with the default threshold the C library would hand the top of the heap back
+    // to the kernel after each entry and ask for it again (206 icons: 34 ms instead of 15).
+    mallopt(M_TRIM_THRESHOLD, 32 << 20);
+#endif
     for (int i = 1; i < argc; ++i) {
         if (std::string_view(argv[i]) == "--help") {
             std::fputs(UsageText, stdout);
