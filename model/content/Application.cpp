@@ -145,6 +145,7 @@ bool RecordsAreBitmaps(const DatabaseImage& image, const Structure& structure) {
 
 std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure& structure,
                                      std::vector<Finding>& findings, const BitmapSink& sink) {
+    std::uint64_t room = FilePixelsPerByte * structure.FileSize + FamilyPixelsMax;
     const auto handOn = [&](BitmapEntry& entry) {
         if (sink) {
             sink(entry);
@@ -162,7 +163,8 @@ std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure
             std::memcpy(entry.Type, info.Type, 4);
             entry.ID = info.ID;
             const Bytes bytes = EntryBytes(image, structure, i);
-            entry.Members = ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings);
+            entry.Members =
+                ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings, room);
             handOn(entry);
             entries.push_back(std::move(entry));
         }
@@ -174,7 +176,8 @@ std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure
             continue;
         BitmapEntry entry;
         entry.Record = i;
-        entry.Members = ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings);
+        entry.Members =
+            ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings, room);
         handOn(entry);
         entries.push_back(std::move(entry));
     }

@@ -462,12 +462,18 @@ std::string_view BitmapCompressionName(BitmapCompression compression) noexcept {
 
 std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at, const std::string& where,
                                      std::vector<Finding>& findings) {
+    std::uint64_t room = FamilyPixelsMax;
+    return ReadBitmapFamily(bytes, at, where, findings, room);
+}
+
+std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at, const std::string& where,
+                                     std::vector<Finding>& findings, std::uint64_t& databaseRoom) {
     std::vector<Bitmap> family;
     MemberDecoder decoder(bytes, at, where, findings);
     std::size_t pos = 0;
     // A family's members together decode to at most this many pixels (compressed members of a
     // few bytes each may declare millions).
-    std::size_t room = FamilyPixelsMax;
+    std::uint64_t room = std::min<std::uint64_t>(FamilyPixelsMax, databaseRoom);
     while (true) {
         Bitmap bitmap;
         Layout layout;
@@ -478,13 +484,14 @@ std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at, const std
                 std::min<std::size_t>(std::size_t{bitmap.Width} * bitmap.Height, BitmapPixelsMax);
             if (declared <= room) {
                 decoder.Decode(pos, bitmap, layout);
-                room -= std::min<std::size_t>(room,
-                                              std::size_t{bitmap.PixelWidth} * bitmap.PixelHeight);
+                const std::uint64_t decoded = std::uint64_t{bitmap.PixelWidth} * bitmap.PixelHeight;
+                room -= std::min(room, decoded);
+                databaseRoom -= std::min(databaseRoom, decoded);
             } else {
                 Report(findings, bitmap.Offset, Severity::Warning, "content-bitmap-size",
-                       where + ": the members before it take the " +
+                       where + ": the bitmaps before it take the pixels a family (" +
                            std::to_string(FamilyPixelsMax) +
-                           " pixels a family may decode to; this one is described, not decoded");
+                           ") or the file may decode to; this one is described, not decoded");
             }
             family.push_back(std::move(bitmap));
         }

@@ -44,8 +44,19 @@ struct Bitmap {
     std::vector<std::uint8_t> Rgba;
 };
 
+// The most pixels the bitmaps of one database decode to together: this many for each byte
+// of the file (a byte of 1-bit RLE stands for at most 1,020), and one family's worth more.
+// Only entries that share their bytes reach it.
+inline constexpr std::uint64_t FilePixelsPerByte = 1024;
+
 // Decodes the bitmap family that starts at bytes[0] (file offset `at`): every member, the
-// empty marker of a high-density family skipped. `where` names the entry in findings.
+// empty marker of a high-density family skipped. `where` names the entry in findings. The
+// members decode to at most `room` pixels (and FamilyPixelsMax), which they take from it; the
+// members past it are described, not decoded.
+[[nodiscard]] std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at,
+                                                   const std::string& where,
+                                                   std::vector<Finding>& findings,
+                                                   std::uint64_t& room);
 [[nodiscard]] std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at,
                                                    const std::string& where,
                                                    std::vector<Finding>& findings);

@@ -157,23 +157,13 @@ bool KeepsCategories(Format format) noexcept {
            format == Format::Address || format == Format::Mail;
 }
 
-// Hands what a read without sinks kept to the sinks, and drops it as they would have.
+// Hands a book's text that a read without a text sink kept to the sink, and drops it as the
+// sink would have.
 void HandOn(Content& content, const ContentOptions& sinks) {
     if (Book* book = std::get_if<Book>(&content.Payload); book && sinks.BookText) {
         if (!book->Text.empty())
             sinks.BookText(*book, book->Text);
         book->Text.clear();
-    }
-    std::vector<BitmapEntry>* entries = nullptr;
-    if (auto* set = std::get_if<BitmapSet>(&content.Payload))
-        entries = &set->Entries;
-    else if (auto* app = std::get_if<Application>(&content.Payload))
-        entries = &app->Bitmaps;
-    if (entries && sinks.Bitmaps) {
-        for (BitmapEntry& entry : *entries) {
-            sinks.Bitmaps(entry);
-            DropPixels(entry);
-        }
     }
 }
 
@@ -266,14 +256,24 @@ Content ReadContent(const DatabaseImage& image, const Structure& structure,
     if (!options.Encoding.empty())
         return ReadContentIn(image, structure, options.Encoding, options);
     if (JapaneseCategoryNames(AppInfoBytes(image, structure))) {
-        // A trial: what it decodes reaches the sinks only once the encoding is taken.
-        Content japanese = ReadContentIn(image, structure, JapaneseEncoding, {});
+        // A trial: what it decodes reaches the sinks only once the encoding is taken. Its
+        // bitmaps' pixels are dropped as they are read when a sink would take them; a trial
+        // that is taken then reads them again for the sink.
+        ContentOptions trial;
+        if (options.Bitmaps)
+            trial.Bitmaps = [](const BitmapEntry&) {};
+        Content japanese = ReadContentIn(image, structure, JapaneseEncoding, trial);
         const bool valid =
             std::none_of(japanese.Findings.begin(), japanese.Findings.end(),
                          [](const Finding& f) { return f.Code == "content-encoding"; });
         if (valid) {
+            const bool bitmaps = std::holds_alternative<BitmapSet>(japanese.Payload) ||
+                                 std::holds_alternative<Application>(japanese.Payload);
+            if (bitmaps && options.Bitmaps)
+                japanese = ReadContentIn(image, structure, JapaneseEncoding, options);
+            else
+                HandOn(japanese, options);
             japanese.EncodingDetected = true;
-            HandOn(japanese, options);
             return japanese;
         }
     }

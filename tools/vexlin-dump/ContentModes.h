@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -76,6 +77,9 @@ class ExportTarget {
     void ThrowKept();
     // Set by the bitmap sink: the entries were written while they were read.
     bool EntriesStreamed = false;
+    // A file name stem not handed out before in this database: "Tbmp-1000", then
+    // "Tbmp-1000-2" for a second resource of that type and ID.
+    [[nodiscard]] std::string Distinct(const std::string& stem);
     [[nodiscard]] std::size_t Written() const noexcept { return Count; }
 
   private:
@@ -95,6 +99,7 @@ class ExportTarget {
     std::size_t Count = 0;
     std::vector<AppendedFile> Appended;
     std::string Kept; // what() of the first ExportError Keep met
+    std::map<std::string, std::size_t> Stems; // handed out by Distinct, and how often
 };
 
 // A bitmap entry's PNG files as the content reader decodes it (a BitmapSink, through Keep).

@@ -130,6 +130,11 @@ void ExportTarget::CloseAppended() {
         throw ExportError(failure);
 }
 
+std::string ExportTarget::Distinct(const std::string& stem) {
+    const std::size_t seen = ++Stems[stem];
+    return seen == 1 ? stem : stem + "-" + std::to_string(seen);
+}
+
 void ExportTarget::Keep(const std::function<void()>& write) noexcept {
     if (!Kept.empty())
         return;

@@ -91,14 +91,21 @@ void WritePng(ExportTarget& target, const std::string& name, std::uint32_t width
     target.Write(name, png);
 }
 
+// B/Tbmp-1000 for a resource (B/Tbmp-1000-2 for a second one of that type and ID), B/0001
+// for a record (counted from 1).
+std::string EntryStem(ExportTarget& target, bool resource, const char (&type)[4], std::uint16_t id,
+                      std::size_t record) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%04zu", record + 1);
+    return target.Distinct(
+        target.BaseName() + "/" +
+        (resource ? std::string(type, 4) + "-" + std::to_string(id) : std::string(number)));
+}
+
 // One entry's members: B/Tbmp-1000.png for the densest and deepest, the others with their
 // depth (and density) added.
 void ExportEntry(ExportTarget& target, const BitmapEntry& e) {
-    char record[16];
-    std::snprintf(record, sizeof record, "%04zu", e.Record + 1);
-    const std::string stem =
-        target.BaseName() + "/" +
-        (e.IsResource ? std::string(e.Type, 4) + "-" + std::to_string(e.ID) : std::string(record));
+    const std::string stem = EntryStem(target, e.IsResource, e.Type, e.ID, e.Record);
     const std::size_t best = BestMember(e.Members);
     std::set<std::string> used;
     for (std::size_t m = 0; m < e.Members.size(); ++m) {
@@ -215,21 +222,11 @@ void ExportBitmapEntry(ExportTarget& target, const BitmapEntry& entry) {
 
 void ExportPayload(ExportTarget& target, const Content&, const Application& p) {
     ExportBitmaps(target, p.Bitmaps);
-    // Each font's strike: B/NFNT-9000.png, or B/0001.png for a record of a font database; a
-    // second font of the same type and ID adds its place in the list.
-    std::set<std::string> used;
-    for (std::size_t i = 0; i < p.Fonts.size(); ++i) {
-        const FontMetrics& f = p.Fonts[i];
-        if (f.Strike.empty())
-            continue;
-        char record[16];
-        std::snprintf(record, sizeof record, "%04zu", f.Record + 1);
-        std::string name = target.BaseName() + "/" +
-                           (f.IsResource ? std::string(f.Type, 4) + "-" + std::to_string(f.ID)
-                                         : std::string(record));
-        if (!used.insert(name).second)
-            name += "." + std::to_string(i + 1);
-        WritePng(target, name + ".png", f.StrikeWidth, f.StrikeHeight, DrawStrike(f));
+    // Each font's strike: B/NFNT-9000.png, or B/0001.png for a record of a font database.
+    for (const FontMetrics& f : p.Fonts) {
+        if (!f.Strike.empty())
+            WritePng(target, EntryStem(target, f.IsResource, f.Type, f.ID, f.Record) + ".png",
+                     f.StrikeWidth, f.StrikeHeight, DrawStrike(f));
     }
 }
 
