@@ -100,7 +100,9 @@ void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size
     if (RecordCount(*loaded) > size / 8 + 1)
         return;
     const Structure structure = ReadStructure(*loaded);
-    const Content content = ReadContent(*loaded, structure, {encoding, {}, {}});
+    ContentOptions options;
+    options.Encoding = encoding;
+    const Content content = ReadContent(*loaded, structure, options);
     CheckFindings(content.Findings, 0, size, true);
     std::visit(
         [](const auto& payload) {

@@ -39,15 +39,8 @@ int main(int argc, char** argv) {
         for (const int depth : {1, 2, 4, 8, 16}) {
             for (const Packing packing :
                  {Packing::None, Packing::Scanline, Packing::Rle, Packing::PackBits}) {
-                TestBitmap drawn;
-                drawn.Version = version;
-                drawn.Depth = depth;
-                drawn.Width = 11;
-                drawn.Height = 3;
-                drawn.Compression = packing;
+                TestBitmap drawn = Drawn(version, depth, packing);
                 drawn.Transparent = 1;
-                for (std::uint32_t i = 0; i < 33; ++i)
-                    drawn.Pixels.push_back((i * i) % (depth == 16 ? 65536 : 1u << depth));
                 if (depth == 4)
                     drawn.ColorTable = {0xFF0000, 0x00FF00, 0x0000FF};
                 Save(folder / ("bitmap-v" + std::to_string(version) + "-" + std::to_string(depth) +
@@ -58,12 +51,7 @@ int main(int argc, char** argv) {
     }
     // HUFF/CDIC laid out as fuzz_books reads it: tables, phrase count, body size, the CDIC
     // body, a text record.
-    TestHuffCdic words;
-    for (std::size_t p = 0; p < TestHuffCdic::Short + TestHuffCdic::Long; ++p)
-        words.Literal(p, p < TestHuffCdic::Short ? std::string(1, static_cast<char>(32 + p % 95))
-                                                 : "word" + std::to_string(p));
-    words.Coded(280, {254, 255, 3});
-    words.Coded(281, {280, 17, 280});
+    const TestHuffCdic words = TestHuffCdic::Words();
     const Bytes huff = TestHuffCdic::Huff();
     const Bytes cdic = words.Cdics(16).front();
     Bytes seed(huff.begin() + 24, huff.begin() + 24 + 1280);

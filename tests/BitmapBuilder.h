@@ -166,4 +166,21 @@ struct TestBitmap {
     }
 };
 
+// A 13 x 5 test picture: values cycling through the depth's range, with a run of equal
+// pixels in each row so that every compression has runs and literals to write.
+inline TestBitmap Drawn(int version, int depth, Packing packing) {
+    TestBitmap s;
+    s.Version = version;
+    s.Depth = depth;
+    s.Width = 13;
+    s.Height = 5;
+    s.Compression = packing;
+    const std::uint32_t range = depth == 16 ? 0x10000 : (depth == 8 ? 231 : 1u << depth);
+    for (std::uint32_t y = 0; y < s.Height; ++y)
+        for (std::uint32_t x = 0; x < s.Width; ++x)
+            s.Pixels.push_back(x < 5 ? (y * 7) % range
+                                     : ((x * 37 + y * 11) * 2654435761u >> 8) % range);
+    return s;
+}
+
 } // namespace vexlin::test

@@ -57,6 +57,20 @@ struct TestHuffCdic {
         return text;
     }
 
+    // A code whose short phrases are single characters and whose long ones are words, two of
+    // them codes of other phrases (one nested in the other), one empty.
+    [[nodiscard]] static TestHuffCdic Words() {
+        TestHuffCdic h;
+        for (std::size_t p = 0; p < TestHuffCdic::Short; ++p)
+            h.Literal(p, std::string(1, static_cast<char>(p < 200 ? 32 + p % 95 : 0xA0 + p % 96)));
+        const char* const words[] = {"Mississippi ", "the ", "\n", "caf\xE9 ", "river ", ""};
+        for (std::size_t p = 254; p <= 285; ++p)
+            h.Literal(p, words[p % 6] + std::to_string(p));
+        h.Coded(280, {254, 255, 3, 282});
+        h.Coded(281, {280, 17, 280});
+        return h;
+    }
+
     // The tables big-endian, then (as the compressor also writes them) little-endian.
     [[nodiscard]] static Bytes Huff() {
         Bytes h(24 + 2 * (1024 + 256), 0);

@@ -27,7 +27,9 @@ Decoded Decode(const FileBytes& file, const std::string& encoding = DefaultEncod
     Decoded d;
     d.Image = LoadNewImageFromBytes(file);
     d.Layout = ReadStructure(*d.Image);
-    d.Result = ReadContent(*d.Image, d.Layout, {encoding, {}, {}});
+    ContentOptions options;
+    options.Encoding = encoding;
+    d.Result = ReadContent(*d.Image, d.Layout, options);
     return d;
 }
 

@@ -106,12 +106,13 @@ std::string ResourceName(const char (&type)[4], std::uint16_t id) {
     return CodeText(type) + " " + std::to_string(id);
 }
 
-} // namespace
-
+// Frees the pixels of an entry's members (what a reader given a BitmapSink does).
 void DropPixels(BitmapEntry& entry) noexcept {
     for (Bitmap& member : entry.Members)
         std::vector<std::uint8_t>().swap(member.Rgba);
 }
+
+} // namespace
 
 std::vector<std::uint8_t> DrawStrike(const FontMetrics& font) {
     std::vector<std::uint8_t> rgba(font.Strike.size() * 8 * 4, 0xFF);

@@ -69,9 +69,6 @@ struct Application {
 // bitmaps is written out, or described, holding the pixels of one entry at a time.
 using BitmapSink = std::function<void(const BitmapEntry& entry)>;
 
-// Frees the pixels of an entry's members (what a reader given a BitmapSink does).
-void DropPixels(BitmapEntry& entry) noexcept;
-
 // Bitmaps of a database: bitmap resources, or the records that read as bitmaps.
 [[nodiscard]] std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image,
                                                    const Structure& structure,

@@ -170,6 +170,9 @@ void HandOn(Content& content, const ContentOptions& sinks) {
 // Reads with the sinks of `sinks` (its encoding is not used).
 Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
                       const std::string& encoding, const ContentOptions& sinks) {
+    // Bitmaps only described go to a sink that takes nothing: their pixels are dropped.
+    const BitmapSink bitmaps =
+        sinks.Bitmaps || sinks.Pixels ? sinks.Bitmaps : [](const BitmapEntry&) {};
     Content content;
     TextDecoder text(encoding);
     content.Encoding = text.Encoding();
@@ -215,12 +218,12 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
         break;
     }
     case Format::Bitmaps:
-        content.Payload = BitmapSet{ReadBitmaps(image, structure, content.Findings, sinks.Bitmaps)};
+        content.Payload = BitmapSet{ReadBitmaps(image, structure, content.Findings, bitmaps)};
         break;
     case Format::Application:
     case Format::Font:
         content.Payload =
-            ReadApplication(image, structure, content.Encoding, content.Findings, sinks.Bitmaps);
+            ReadApplication(image, structure, content.Encoding, content.Findings, bitmaps);
         break;
     default:
         break;
@@ -256,12 +259,11 @@ Content ReadContent(const DatabaseImage& image, const Structure& structure,
     if (!options.Encoding.empty())
         return ReadContentIn(image, structure, options.Encoding, options);
     if (JapaneseCategoryNames(AppInfoBytes(image, structure))) {
-        // A trial: what it decodes reaches the sinks only once the encoding is taken. Its
-        // bitmaps' pixels are dropped as they are read when a sink would take them; a trial
-        // that is taken then reads them again for the sink.
+        // A trial: what it decodes reaches the sinks only once the encoding is taken. It keeps
+        // no pixels when the caller keeps none; a trial that is taken then reads the bitmaps
+        // again for the caller's sink.
         ContentOptions trial;
-        if (options.Bitmaps)
-            trial.Bitmaps = [](const BitmapEntry&) {};
+        trial.Pixels = options.Pixels && !options.Bitmaps;
         Content japanese = ReadContentIn(image, structure, JapaneseEncoding, trial);
         const bool valid =
             std::none_of(japanese.Findings.begin(), japanese.Findings.end(),

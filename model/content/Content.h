@@ -51,6 +51,8 @@ struct ContentOptions {
     BookTextSink BookText;
     // When set, each bitmap entry goes to it once decoded, and its pixels are then dropped.
     BitmapSink Bitmaps;
+    // False: bitmaps are only described, their pixels dropped as each entry is read.
+    bool Pixels = true;
 };
 
 struct Content {

@@ -121,7 +121,8 @@ std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseI
     if (!o.Content && !o.ExportDir && !checks) {
         return std::nullopt;
     }
-    content::ContentOptions options{o.Encoding, {}, {}};
+    content::ContentOptions options;
+    options.Encoding = o.Encoding;
     if (target && !o.Content) {
         options.BookText = [target](const content::Book& book, std::string_view piece) {
             AppendBookText(*target, book, piece);
@@ -134,7 +135,7 @@ std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseI
             ExportBitmapEntry(*target, entry);
         };
     } else {
-        options.Bitmaps = [](const content::BitmapEntry&) {};
+        options.Pixels = false;
     }
     return content::ReadContent(image, structure, options);
 }
