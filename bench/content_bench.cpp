@@ -1,9 +1,11 @@
 // Times the content modes on a memo database of 65,535 records (about 4.6 MB of memos in
 // cp1252): vexlin-dump --json --content and --export, beside Perl's Palm::PDB pdbdump
 // (with -nohex, its records decoded by Palm::Memo) on the same file when it is installed, and
-// the floor under the export: 65,535 small files created with nothing else done.
-// Prints one figure per line. Arguments: the vexlin-dump program.
+// the floor under the export: 65,535 small files created with nothing else done; then the
+// worst cases of what one file may make it do (WorstCases). Prints one figure per line.
+// Arguments: the vexlin-dump program.
 #include "BenchRun.h"
+#include "BitmapBuilder.h"
 #include "ContentSamples.h"
 
 #include <chrono>
@@ -39,11 +41,68 @@ double BareFilesMs(const fs::path& folder) {
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
 
+// The worst cases of what a file may make vexlin-dump do: entries that share their bytes
+// (a datebook event with 2,000 exceptions under 65,535 entries, a book's text record under
+// 65,534), and 5 MB of distinct bitmaps of 2048 x 2048 pixels in RLE. Each is written to
+// `work`, run once (they are long before the bounds), and measured.
+void WorstCases(const std::string& dump, const fs::path& work) {
+    const auto write = [&](const std::string& name, const Bytes& bytes) {
+        const fs::path file = work / (name + ".pdb");
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        std::printf("%s_file_bytes %zu\n", name.c_str(), bytes.size());
+        return file.string();
+    };
+    const auto measure = [&](const std::string& name, const std::vector<std::string>& argv) {
+        const Sample s = RunOnce(argv, 3); // --check finds what the cases hold
+        std::printf("%s_ms %.1f\n%s_peak_kb %ld\n", name.c_str(), s.Ms, name.c_str(), s.PeakKb);
+    };
+    Bytes event{9, 0, 10, 0, 0xC6, 0xA6, 0x0C, 0x00};
+    Put16(event, 2000);
+    for (int i = 0; i < 2000; ++i)
+        Put16(event, 0xC6A7);
+    PutText(event, "Meeting");
+    const std::string datebook =
+        write("shared_datebook", SharedRecords(PimBuilder("DatebookDB", "date"), event, 65535));
+    measure("shared_datebook_export", {dump, "--export", (work / "dates").string(), datebook});
+
+    PdbBuilder doc;
+    doc.Type = "TEXt";
+    doc.Creator = "REAd";
+    Bytes header(16, 0);
+    PutBE16(header, 0, 1);
+    PutBE32(header, 4, 65534u * 4096);
+    PutBE16(header, 8, 65534);
+    PutBE16(header, 10, 4096);
+    doc.Record(header);
+    Bytes text;
+    for (int i = 0; i < 4096; ++i)
+        text.push_back(static_cast<std::uint8_t>("The quick brown fox. "[i % 21]));
+    const std::string book = write("shared_book", SharedRecords(doc, text, 65534));
+    measure("shared_book_json_content", {dump, "--json", "--content", book});
+
+    TestBitmap big;
+    big.Version = 2;
+    big.Depth = 1;
+    big.Width = big.Height = 2048;
+    big.Compression = Packing::Rle;
+    big.Pixels.assign(std::size_t{2048} * 2048, 1);
+    PdbBuilder pictures;
+    pictures.Type = "Imgs";
+    const Bytes picture = big.Build();
+    while ((pictures.Records.size() + 1) * (picture.size() + 8) + 1024 < 5'200'000)
+        pictures.Record(picture);
+    const std::string bitmaps = write("bitmaps_5mb", pictures.Build());
+    measure("bitmaps_5mb_check", {dump, "--check", bitmaps});
+    measure("bitmaps_5mb_export", {dump, "--export", (work / "pictures").string(), bitmaps});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string dump = argc > 1 ? argv[1] : "vexlin-dump";
-    const fs::path work = fs::temp_directory_path() / ("vexlin-content-bench-" + std::to_string(::getpid()));
+    const fs::path work =
+        fs::temp_directory_path() / ("vexlin-content-bench-" + std::to_string(::getpid()));
     fs::create_directories(work);
 
     PdbBuilder memos = PimBuilder("MemoDB", "memo");
@@ -87,6 +146,7 @@ int main(int argc, char** argv) {
     } else {
         std::printf("pdbdump_nohex_65535_ms skipped: libpalm-perl is not installed\n");
     }
+    WorstCases(dump, work);
     fs::remove_all(work);
     return 0;
 }

@@ -2,6 +2,7 @@
 // text never past the limit), the trailing entries, the HUFF/CDIC decoder on tables, phrases
 // and a record cut from the bytes, and the whole book read from a database whose record 0 and
 // text records are cut from the bytes.
+#include "content/Bound.h"
 #include "content/Content.h"
 #include "content/HuffCdic.h"
 #include "content/PalmDoc.h"
@@ -97,6 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Content content = ReadContent(*image, structure);
     if (const Book* book = std::get_if<Book>(&content.Payload)) {
         if (book->DecodedLength > records * PalmDocRecordMax)
+            std::abort();
+        // However the records share their bytes, the text is bounded by the file's size.
+        if (book->Text.size() > OutputBound(file.size()).Limit() / OutputBound::PerTextByte)
             std::abort();
     }
     return 0;

@@ -4,11 +4,13 @@
 // anything else loads the rest as a whole database and reads its content, the [Content]
 // section and the JSON "Content" as vexlin-dump does. The second byte's low bit chooses
 // cp932 over cp1252, its next bit (for whole databases) the encoding detected. Every text must be valid UTF-8, every finding lie inside what was read,
-// in order, with a code beginning "content-".
+// in order, with a code beginning "content-"; what a database yields (its text, the [Content]
+// section, the JSON, the pixels its bitmaps decode to) is bounded by its size.
 #include "ContentModes.h"
 #include "DatabaseImage.h"
 #include "RecordView.h"
 #include "Structure.h"
+#include "content/Bound.h"
 #include "content/Content.h"
 
 #include <nlohmann/json.hpp>
@@ -105,15 +107,29 @@ void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size
     const Content content = ReadContent(*loaded, structure, options);
     CheckFindings(content.Findings, 0, size, true);
     std::visit(
-        [](const auto& payload) {
+        [size](const auto& payload) {
             if constexpr (requires { payload.Items; }) {
                 for (const auto& item : payload.Items)
                     CheckTexts(item);
             } else if constexpr (std::is_same_v<std::decay_t<decltype(payload)>, Book>) {
                 Require(ValidUtf8(payload.Text));
+                Require(payload.Text.size() <=
+                        OutputBound(size).Limit() / OutputBound::PerTextByte);
             }
         },
         content.Payload);
+    // The work of the pictures: the pixels decoded, against the file's size.
+    std::uint64_t pixels = 0;
+    const auto count = [&](const std::vector<BitmapEntry>& entries) {
+        for (const BitmapEntry& entry : entries)
+            for (const Bitmap& member : entry.Members)
+                pixels += std::uint64_t{member.PixelWidth} * member.PixelHeight;
+    };
+    if (const auto* set = std::get_if<BitmapSet>(&content.Payload))
+        count(set->Entries);
+    if (const auto* app = std::get_if<Application>(&content.Payload))
+        count(app->Bitmaps);
+    Require(pixels <= FilePixelsPerByte * size + FamilyPixelsMax);
     char* text = nullptr;
     std::size_t length = 0;
     std::FILE* memory = open_memstream(&text, &length);
@@ -123,10 +139,16 @@ void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size
         out.Flush();
         std::fflush(memory);
         Require(ValidUtf8({text, length}));
+        // What a database yields is bounded by its size, whatever its entries share: the
+        // decoded text by OutputBound, the lines and keys around it (findings among them) by
+        // as much again.
+        const std::uint64_t yields = 2 * OutputBound(size).Limit();
+        Require(length <= yields);
         const std::size_t section = length;
         dump::WriteWithContent(out, "{\"File\":\"fuzz\"}", content);
         out.Flush();
         std::fflush(memory);
+        Require(length - section <= yields);
         const auto parsed = nlohmann::json::parse(text + section, text + length, nullptr, false);
         Require(!parsed.is_discarded() && parsed["Content"]["Items"].is_array());
     }

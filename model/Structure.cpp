@@ -426,7 +426,11 @@ std::vector<std::string_view> RecordAttributeNames(std::uint8_t attributes) {
 
 DecodedDate DecodeDate(std::int32_t raw) noexcept {
     const auto value = static_cast<std::uint32_t>(raw);
-    if (value == 0) {
+    // Under a day past 1970 is no date a database was ever made, changed or backed up on:
+    // desktops that meant "never" wrote their time zone's offset from the epoch's midnight
+    // (28800, 8 hours, from a desktop at UTC-8).
+    constexpr std::uint32_t Day = 24 * 60 * 60;
+    if (value < Day) {
         return {};
     }
     if ((value & 0x80000000u) != 0) {

@@ -27,8 +27,9 @@ enum class DatabaseKind { Record, Resource };
 [[nodiscard]] std::vector<std::string_view> DatabaseAttributeNames(std::uint16_t attributes);
 [[nodiscard]] std::vector<std::string_view> RecordAttributeNames(std::uint8_t attributes);
 
-// A header date: 0 is never; with the top bit set, seconds since 1904-01-01 UTC (Palm OS);
-// otherwise seconds since 1970-01-01 UTC, as some desktop tools wrote them.
+// A header date: under a day (0, 28800) is never; with the top bit set, seconds since
+// 1904-01-01 UTC (Palm OS); otherwise seconds since 1970-01-01 UTC, as some desktop tools
+// wrote them.
 enum class DateEpoch { Never, PalmOS1904, Unix1970 };
 
 struct DecodedDate {

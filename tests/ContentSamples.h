@@ -5,6 +5,7 @@
 
 #include "PdbBuilder.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <optional>
@@ -306,6 +307,21 @@ inline std::vector<std::pair<std::string, Bytes>> PimSamples() {
             {"DatebookSample", DatebookSample()},
             {"AddressSample", AddressSample()},
             {"MailSample", MailSample()}};
+}
+
+// `b` with `count` more record entries, every other one spanning `record` and those between
+// empty: the entries share the record's bytes, which the file holds once (each entry's size
+// runs to the next entry's offset).
+inline Bytes SharedRecords(PdbBuilder b, const Bytes& record, std::size_t count) {
+    const std::size_t first = 78 + 8 * b.Records.size();
+    b.Record(record);
+    for (std::size_t i = 1; i < count; ++i)
+        b.Record({});
+    Bytes file = b.Build();
+    for (std::size_t i = 2; i < count; i += 2)
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(first), 4,
+                    file.begin() + static_cast<std::ptrdiff_t>(first + 8 * i));
+    return file;
 }
 
 } // namespace vexlin::test

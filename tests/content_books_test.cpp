@@ -7,6 +7,7 @@
 #include "PdbBuilder.h"
 #include "content/Application.h"
 #include "content/Bitmap.h"
+#include "content/Bound.h"
 #include "content/Content.h"
 #include "content/HuffCdic.h"
 #include "content/PalmDoc.h"
@@ -578,6 +579,21 @@ TEST(Bitmaps, WrittenByPnmtopalm) {
         if (c.Options.find("-transparent") != std::string::npos) {
             EXPECT_EQ(family[0].Rgba[3], 0) << c.Options;
         }
+        // A family of high-density members only, as Palm OS 5 icon sets hold them: the marker
+        // first (a bare version 1 header of depth 255, its next-member field 0), the member at
+        // 16 bytes.
+        if (c.Options.find("-density") != std::string::npos) {
+            Bytes marked(16, 0);
+            marked[8] = 0xFF;
+            marked[9] = 1;
+            marked.insert(marked.end(), bytes.begin(), bytes.end());
+            std::vector<Finding> markedFindings;
+            const auto high = Decode(marked, markedFindings);
+            ASSERT_EQ(high.size(), 1u) << c.Options;
+            EXPECT_TRUE(markedFindings.empty()) << c.Options;
+            EXPECT_TRUE(vexlin::content::LooksLikeBitmap(marked)) << c.Options;
+            ExpectAsPalmtopnm(marked, high[0], 1, "marker, " + c.Options);
+        }
     }
 }
 
@@ -1054,4 +1070,289 @@ TEST(BooksAndBitmapsDump, ExportWrittenAsDecoded) {
     EXPECT_EQ(said.find("wrote " + (dir / (mobiStem + ".html")).string()), std::string::npos);
     EXPECT_TRUE(read(dir / (mobiStem + ".txt")) == whole);
     std::filesystem::remove_all(dir);
+}
+
+// A resource database of icons made only of high-density families, each led by the marker:
+// every family has its member, and each is exported.
+TEST(HighDensityIcons, MarkerLedFamiliesReadAndExported) {
+    TestBitmap icon = Drawn(3, 8, Packing::Rle);
+    icon.Density = 144;
+    Bytes family(16, 0);
+    family[8] = 0xFF;
+    family[9] = 1;
+    const Bytes member = icon.Build();
+    family.insert(family.end(), member.begin(), member.end());
+    Bytes db(78, 0);
+    PutBE16(db, 32, 0x0001);
+    std::memcpy(db.data() + 60, "Icon", 4);
+    PutBE16(db, 76, 2);
+    for (std::uint16_t i = 0; i < 2; ++i) {
+        const Bytes entry{'T', 'b', 'm', 'p', 0x03, static_cast<std::uint8_t>(0xE8 + i),
+                          0,   0,   0,   0};
+        db.insert(db.end(), entry.begin(), entry.end());
+        PutBE32(db, 78 + 10 * i + 6, static_cast<std::uint32_t>(100 + family.size() * i));
+    }
+    db.resize(100, 0);
+    db.insert(db.end(), family.begin(), family.end());
+    db.insert(db.end(), family.begin(), family.end());
+    const TempFile file(db, "HiRes");
+    const Image image = Load(std::filesystem::path(file.path()));
+    std::vector<Finding> findings;
+    const auto entries = ReadBitmaps(*image.Data, image.Layout, findings);
+    EXPECT_TRUE(findings.empty());
+    ASSERT_EQ(entries.size(), 2u);
+    for (const BitmapEntry& e : entries) {
+        ASSERT_EQ(e.Members.size(), 1u) << EntryName(e);
+        EXPECT_EQ(e.Members[0].Density, 144);
+        EXPECT_EQ(e.Members[0].PixelHeight, icon.Height);
+    }
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vexlin-hires-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    ASSERT_EQ(std::system((std::string(VEXLIN_DUMP) + " --export " + dir.string() + " " +
+                           file.path() + " 2>/dev/null")
+                              .c_str()),
+              0);
+    const auto folder = dir / std::filesystem::path(file.path()).stem();
+    EXPECT_TRUE(std::filesystem::exists(folder / "Tbmp-1000.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "Tbmp-1001.png"));
+    std::filesystem::remove_all(dir);
+}
+
+// Books with DRM: the encryption field of record 0 named, the text neither decrypted nor
+// decoded (no garbage, no findings about it) and nothing exported for it; the MOBI header is
+// still read. A PalmDOC book's reading position, which lies where the field does, is not
+// taken for it.
+TEST(DrmBooks, EncryptionNamedTextNotDecoded) {
+    // Record 0 of a book of two records starts after the header, the list and its gap.
+    constexpr std::size_t Record0 = 78 + 2 * 8 + 2;
+    const Bytes garbage{0x80, 0x50, 0x07, 'a', 0xC3, 0x99, 0x80, 0x01};
+    PdbBuilder old;
+    old.Type = "TEXt";
+    old.Creator = "REAd";
+    Bytes r0(30, 0xA5); // the header, then the key from byte 14
+    PutBE16(r0, 0, 2);
+    PutBE32(r0, 4, 100);
+    PutBE16(r0, 8, 1);
+    PutBE16(r0, 10, 4096);
+    PutBE16(r0, 12, 1);
+    old.Record(r0).Record(garbage);
+    Bytes mobi = MobiBook(2, 1252, {garbage}, 0, 100);
+    PutBE16(mobi, Record0 + 12, 2);
+    const TempFile v1(old.Build(), "OldDrm"), v2(mobi, "MobiDrm");
+    using vexlin::content::BookEncryption;
+    const struct {
+        const TempFile* File;
+        BookEncryption Encryption;
+        std::string Scheme;
+        int Value;
+    } cases[] = {{&v1, BookEncryption::OldMobipocket, "old-mobipocket", 1},
+                 {&v2, BookEncryption::Mobipocket, "mobipocket", 2}};
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vexlin-drm-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    const std::string dump = VEXLIN_DUMP;
+    for (const auto& c : cases) {
+        const Image image = Load(std::filesystem::path(c.File->path()));
+        std::vector<Finding> findings;
+        const Book b = ReadBook(*image.Data, image.Layout, "CP1252", findings);
+        EXPECT_EQ(b.Encryption, c.Encryption) << c.Scheme;
+        EXPECT_FALSE(b.TextRead) << c.Scheme;
+        EXPECT_EQ(b.Text, "") << c.Scheme;
+        EXPECT_EQ(b.Mobi.has_value(), c.Value == 2) << c.Scheme;
+        if (b.Mobi) {
+            EXPECT_EQ(b.Mobi->FullName, "Full Name");
+        }
+        ASSERT_EQ(findings.size(), 1u) << c.Scheme << ": " << findings.back().Message;
+        EXPECT_EQ(findings[0].Code, "content-encrypted") << c.Scheme;
+        const std::string value = std::to_string(c.Value);
+        const std::string text = Shell(dump + " --content " + c.File->path());
+        EXPECT_NE(text.find("  Encryption: " + c.Scheme + " (" + value + "): encrypted"),
+                  std::string::npos)
+            << text;
+        const std::string json = Shell(dump + " --json --content " + c.File->path());
+        EXPECT_NE(json.find("\"Encryption\":\"" + c.Scheme + "\",\"EncryptionValue\":" + value),
+                  std::string::npos)
+            << json;
+        Shell(dump + " --export " + dir.string() + " " + c.File->path() + " 2>/dev/null");
+        const std::string stem = std::filesystem::path(c.File->path()).stem().string();
+        EXPECT_FALSE(std::filesystem::exists(dir / (stem + ".txt"))) << c.Scheme;
+        EXPECT_FALSE(std::filesystem::exists(dir / (stem + ".html"))) << c.Scheme;
+    }
+    // A PalmDOC book of the usual 16-byte header, its reading position 0x00010004: decoded.
+    Bytes positioned = PalmDocBook(1, 2, 1, {Text("ok")});
+    PutBE32(positioned, Record0 + 12, 0x00010004);
+    const Image read = Load(positioned);
+    std::vector<Finding> findings;
+    const Book b = ReadBook(*read.Data, read.Layout, "CP1252", findings);
+    EXPECT_EQ(b.Encryption, BookEncryption::None);
+    EXPECT_EQ(b.Text, "ok");
+    EXPECT_TRUE(findings.empty());
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// A resource database of the given type and creator: each resource's type, ID and bytes, laid
+// out after the 10-byte entries and the 2-byte gap.
+struct TestResource {
+    std::string Type;
+    std::uint16_t ID;
+    Bytes Data;
+};
+Bytes ResourceDatabase(const std::string& type, const std::string& creator,
+                       const std::vector<TestResource>& resources) {
+    Bytes db(78, 0);
+    PutBE16(db, 32, 0x0001);
+    std::memcpy(db.data() + 60, type.data(), 4);
+    std::memcpy(db.data() + 64, creator.data(), 4);
+    PutBE16(db, 76, static_cast<std::uint16_t>(resources.size()));
+    std::size_t at = 78 + 10 * resources.size() + 2;
+    for (const TestResource& r : resources) {
+        Bytes entry(r.Type.begin(), r.Type.end());
+        PutBE16(entry, 4, r.ID);
+        PutBE32(entry, 6, static_cast<std::uint32_t>(at));
+        db.insert(db.end(), entry.begin(), entry.end());
+        at += r.Data.size();
+    }
+    db.resize(78 + 10 * resources.size() + 2, 0);
+    for (const TestResource& r : resources)
+        db.insert(db.end(), r.Data.begin(), r.Data.end());
+    return db;
+}
+
+} // namespace
+
+// Programs other than applications (a shared library, a panel) read as applications: name,
+// version (tver 1 before tver 1000, else any tver), their code and icons. The preferences
+// databases list each preference by the creator it belongs to and its ID.
+TEST(ExecutableResources, LibrariesPanelsAndPreferences) {
+    using vexlin::content::Format;
+    const Bytes icon = Drawn(2, 8, Packing::None).Build();
+    const Image library = Load(ResourceDatabase("libr", "MyLb",
+                                                {{"libr", 0, Bytes(40, 0x4E)},
+                                                 {"tAIN", 1000, Text("My Library")},
+                                                 {"tver", 1000, Text("9.9")},
+                                                 {"tver", 1, Text("1.2")},
+                                                 {"tAIB", 1000, icon}}));
+    EXPECT_EQ(vexlin::content::IdentifyFormat(*library.Data, library.Layout), Format::Application);
+    std::vector<Finding> findings;
+    const Application lib = ReadApplication(*library.Data, library.Layout, "CP1252", findings);
+    EXPECT_EQ(lib.Name, "My Library");
+    EXPECT_EQ(lib.Version, "1.2");
+    ASSERT_EQ(lib.Code.size(), 1u);
+    EXPECT_EQ(std::string(lib.Code[0].Type, 4), "libr");
+    EXPECT_EQ(lib.Code[0].Size, 40u);
+    ASSERT_EQ(lib.Bitmaps.size(), 1u);
+    EXPECT_EQ(lib.Bitmaps[0].Members.size(), 1u);
+    EXPECT_TRUE(findings.empty());
+    // A panel with neither tver 1 nor 1000: its only tver.
+    const Image panel =
+        Load(ResourceDatabase("panl", "MyPn", {{"tver", 2000, Text("3.0")}, {"tFRM", 1000, {}}}));
+    EXPECT_EQ(vexlin::content::IdentifyFormat(*panel.Data, panel.Layout), Format::Application);
+    EXPECT_EQ(ReadApplication(*panel.Data, panel.Layout, "CP1252", findings).Version, "3.0");
+
+    const Bytes unsaved = ResourceDatabase(
+        "pref", "psys", {{"memo", 1, Bytes(6, 1)}, {"addr", 3, Bytes(9, 2)}, {"code", 0, {}}});
+    const Image prefs = Load(unsaved);
+    ASSERT_EQ(vexlin::content::IdentifyFormat(*prefs.Data, prefs.Layout), Format::Preferences);
+    const auto list = vexlin::content::ReadPreferences(prefs.Layout).Entries;
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(std::string(list[1].Type, 4), "addr");
+    EXPECT_EQ(list[1].ID, 3);
+    EXPECT_EQ(list[1].Size, 9u);
+    const TempFile file(unsaved, "Unsaved");
+    const std::string dump = VEXLIN_DUMP;
+    const std::string text = Shell(dump + " --content " + file.path());
+    EXPECT_NE(text.find("Format: preferences\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  Preference addr 3: 9 bytes\n"), std::string::npos) << text;
+    const std::string json = Shell(dump + " --json --content " + file.path());
+    EXPECT_NE(json.find("\"Items\":[{\"Creator\":\"memo\",\"ID\":1,\"Size\":6},"),
+              std::string::npos)
+        << json;
+    const std::string exported =
+        Shell(dump + " --export " + std::filesystem::temp_directory_path().string() + " " +
+              file.path() + " 2>&1");
+    EXPECT_NE(exported.find("nothing to export (format preferences)"), std::string::npos)
+        << exported;
+
+    if (std::filesystem::exists(Corpus / "nsbasic_Saved_Preferences.PRC")) {
+        const Image saved = Load(Corpus / "nsbasic_Saved_Preferences.PRC");
+        EXPECT_EQ(vexlin::content::IdentifyFormat(*saved.Data, saved.Layout), Format::Preferences);
+        const auto entries = vexlin::content::ReadPreferences(saved.Layout).Entries;
+        ASSERT_EQ(entries.size(), 47u);
+        EXPECT_EQ(std::string(entries[3].Type, 4), "abtp");
+        EXPECT_EQ(entries[3].Size, 264u);
+    }
+}
+
+// Text records that share their bytes: the text stops at what the file may yield, streamed or
+// held, in a one-byte encoding or another, with one finding.
+TEST(BooksBound, SharedTextRecordsCutAtTheBound) {
+    // 2,001 text entries, 1,001 of them on one record of 4,096 bytes: 4 MB of text from 20 KB.
+    PdbBuilder doc;
+    doc.Type = "TEXt";
+    doc.Creator = "REAd";
+    Bytes r0(16, 0);
+    PutBE16(r0, 0, 1);
+    PutBE32(r0, 4, 2001 * 4096);
+    PutBE16(r0, 8, 2001);
+    PutBE16(r0, 10, 4096);
+    doc.Record(r0).Record(Bytes(4096, 't'));
+    for (int i = 1; i < 2001; ++i)
+        doc.Record({});
+    Bytes file = doc.Build();
+    for (std::size_t r = 3; r <= 2001; r += 2)
+        std::copy_n(file.begin() + 78 + 8, 4,
+                    file.begin() + static_cast<std::ptrdiff_t>(78 + 8 * r));
+    const Image book = Load(file);
+    const std::uint64_t most = vexlin::content::OutputBound(file.size()).Limit() /
+                               vexlin::content::OutputBound::PerTextByte;
+    std::vector<Finding> findings;
+    std::string streamed;
+    const Book read = ReadBook(*book.Data, book.Layout, "CP1252", findings,
+                               [&](const Book&, std::string_view piece) { streamed += piece; });
+    EXPECT_TRUE(read.Text.empty());
+    EXPECT_LE(streamed.size(), most);
+    EXPECT_GT(streamed.size(), most - 4096); // cut at the bound, not before
+    EXPECT_EQ(std::count_if(findings.begin(), findings.end(),
+                            [](const Finding& f) { return f.Code == "content-output-bound"; }),
+              1);
+    findings.clear();
+    EXPECT_EQ(ReadBook(*book.Data, book.Layout, "CP1252", findings).Text, streamed);
+    findings.clear();
+    const std::string japanese = ReadBook(*book.Data, book.Layout, "CP932", findings).Text;
+    EXPECT_LE(japanese.size(), most);
+    EXPECT_TRUE(HasCode(findings, "content-output-bound"));
+}
+
+// Bitmap entries that share their bytes: the entries read span no more bytes than the file
+// holds (and 64 KiB), their pixels no more than FilePixelsPerByte a byte; those past it are
+// listed without members, with one finding.
+TEST(BitmapsBound, SharedEntriesReadAsFarAsTheFileGoes) {
+    const Bytes picture = Largest(1).Build();
+    PdbBuilder shared;
+    shared.Type = "Imgs";
+    shared.Record(picture);
+    for (int i = 1; i < 2001; ++i)
+        shared.Record({});
+    Bytes file = shared.Build();
+    for (std::size_t r = 2; r < 2001; r += 2)
+        std::copy_n(file.begin() + 78, 4, file.begin() + static_cast<std::ptrdiff_t>(78 + 8 * r));
+    const Image many = Load(file);
+    std::vector<Finding> findings;
+    std::uint64_t pixels = 0;
+    const auto all = ReadBitmaps(*many.Data, many.Layout, findings, [&](const BitmapEntry& e) {
+        for (const Bitmap& b : e.Members)
+            pixels += std::uint64_t{b.PixelWidth} * b.PixelHeight;
+    });
+    EXPECT_EQ(all.size(), 1001u);
+    const auto read = static_cast<std::size_t>(std::count_if(
+        all.begin(), all.end(), [](const BitmapEntry& e) { return !e.Members.empty(); }));
+    EXPECT_LE(read * picture.size(), file.size() + 65536);
+    EXPECT_GE(read, 1u);
+    EXPECT_LE(pixels, FilePixelsPerByte * file.size() + FamilyPixelsMax);
+    EXPECT_EQ(std::count_if(findings.begin(), findings.end(),
+                            [](const Finding& f) { return f.Code == "content-output-bound"; }),
+              1);
 }

@@ -4,6 +4,7 @@
 #include "ContentSamples.h"
 #include "DatabaseImage.h"
 #include "Structure.h"
+#include "content/Bound.h"
 #include "content/Content.h"
 
 #include <gtest/gtest.h>
@@ -206,7 +207,8 @@ TEST(Content, DamageIsDecodedAsFarAsItGoesAndReported) {
     event.When = PackDate(2003, 2, 30);
     event.Description = "Flags";
     FileBytes flags = EventRecord(event);
-    flags[7] |= 0x21; // two bits this decoder does not know
+    flags[6] |= 0x01; // a bit beside the named ones that this decoder does not know
+    flags[7] |= 0x21; // padding: kept without a note
     date.Record(EventRecord(unknownRepeat)).Record(exceptions).Record(flags);
     const Decoded e = Decode(date.Build());
     const Datebook& book = As<Datebook>(e);
@@ -215,7 +217,7 @@ TEST(Content, DamageIsDecodedAsFarAsItGoesAndReported) {
     EXPECT_EQ(book.Items[1].Exceptions.at(0), (Date{2003, 5, 7}));
     EXPECT_TRUE(book.Items[1].Damaged);
     EXPECT_EQ(book.Items[1].Description, ""); // its bytes were taken as exceptions
-    EXPECT_EQ(book.Items[2].UnknownFlags, 0x21);
+    EXPECT_EQ(book.Items[2].UnknownFlags, 0x0121);
     EXPECT_FALSE(book.Items[2].When);
     EXPECT_EQ(Codes(e.Result),
               (std::vector<std::string_view>{"content-repeat-type", "content-exceptions-past-end",
@@ -254,11 +256,17 @@ TEST(Content, EveryCutOfEveryRecordStaysInsideIt) {
 
 TEST(Content, EncodingsReplaceVisiblyAndCount) {
     PdbBuilder memo = PimBuilder("MemoDB", "memo");
-    memo.Record(FileBytes{'a', 0x81, 'b', 0x8D, 0});
+    memo.Record(FileBytes{'a', 0x81, 'b', 0x8D, 0x8E, 0x8F, 0x90, 0x9D, 0x93, 0});
+    // Palm's Latin encoding, the default: cp1252 with the card suits of Palm's fonts.
     const Decoded d = Decode(memo.Build());
-    EXPECT_EQ(As<Memos>(d).Items[0].Text, "a\uFFFDb\uFFFD");
+    EXPECT_EQ(d.Result.Encoding, "palm-latin");
+    EXPECT_EQ(As<Memos>(d).Items[0].Text, "a\uFFFDb\u2666\u2663\u2665\u2660\uFFFD\u201C");
     ASSERT_EQ(Codes(d.Result), (std::vector<std::string_view>{"content-encoding"}));
     EXPECT_NE(d.Result.Findings[0].Message.find("2 bytes"), std::string::npos);
+    const Decoded windows = Decode(memo.Build(), "CP1252");
+    EXPECT_EQ(As<Memos>(windows).Items[0].Text,
+              "a\uFFFDb\uFFFD\u017D\uFFFD\uFFFD\uFFFD\u201C");
+    EXPECT_NE(windows.Result.Findings[0].Message.find("5 bytes"), std::string::npos);
     EXPECT_THROW(Decode(memo.Build(), "no-such-encoding"), std::invalid_argument);
 
     // Japanese category names, but text that is not cp932 (an é before a space): cp1252.
@@ -266,7 +274,7 @@ TEST(Content, EncodingsReplaceVisiblyAndCount) {
     latin.App(CategoryBlock({"\x96\xa2\x95\xaa\x97\xde"})); // 未分類
     latin.Record(Text(std::string("caf\xe9 au lait\0", 14)));
     const Decoded guessed = Decode(latin.Build(), "");
-    EXPECT_EQ(guessed.Result.Encoding, "CP1252");
+    EXPECT_EQ(guessed.Result.Encoding, "palm-latin");
     EXPECT_EQ(As<Memos>(guessed).Items[0].Text, "caf\u00e9 au lait");
 
     const auto japanese = Corpus("palmpdb_AddressDB-PalmV-JP.pdb");
@@ -303,4 +311,147 @@ TEST(Content, CategoryBlocksOfOtherProgramsAreFoundWhenPlausible) {
     EXPECT_FALSE(Decode(other.Build()).Result.Categories);
     other.AppInfo = FileBytes(100, 'x');
     EXPECT_FALSE(Decode(other.Build()).Result.Categories);
+}
+
+// What a record means, exactly: text after its last field reported, the device's "no alarm",
+// alarms after the start, ends before starts, and the first day a repeat really falls on.
+TEST(ContentMeaning, HiddenTextAfterTheLastFieldIsReported) {
+    PdbBuilder memo = PimBuilder("MemoDB", "memo");
+    memo.Record(FileBytes{'s', 'e', 'e', 'n', 0, 0, 'h', 'i', '\\', 0x1b, 0});
+    memo.Record(FileBytes{'p', 'a', 'd', 'd', 'e', 'd', 0, 0, 0});
+    memo.Record(FileBytes{'l', 'e', 'f', 't', 0, '\n'}); // a line end left behind, as real memos have
+    const Decoded d = Decode(memo.Build());
+    const Memos& memos = As<Memos>(d);
+    EXPECT_EQ(memos.Items[0].Text, "seen");
+    EXPECT_TRUE(memos.Items[0].Damaged);
+    EXPECT_FALSE(memos.Items[1].Damaged); // zeros after the NUL hide nothing
+    EXPECT_FALSE(memos.Items[2].Damaged);
+    ASSERT_EQ(Codes(d.Result),
+              (std::vector<std::string_view>{"content-hidden-text", "content-hidden-text"}));
+    EXPECT_EQ(d.Result.Findings[1].Level, Severity::Note);
+    const Finding& f = d.Result.Findings[0];
+    EXPECT_EQ(f.Offset, d.Layout.Records[0].Offset + 6);
+    EXPECT_EQ(f.Level, Severity::Warning);
+    EXPECT_EQ(f.Message, "record 1: 5 bytes after the last field's NUL, which the device does not "
+                         "show: \"hi\\\\\\x1b\\x00\"");
+}
+
+TEST(ContentMeaning, AlarmsTimesAndFirstOccurrences) {
+    PdbBuilder date = PimBuilder("DatebookDB", "date");
+    const auto event = [&](std::uint16_t when, FileBytes repeat,
+                           std::optional<std::pair<int, int>> alarm = {}) {
+        TestEvent e;
+        e.When = when;
+        e.Repeat = std::move(repeat);
+        e.Alarm = alarm;
+        e.Description = "e";
+        date.Record(EventRecord(e));
+    };
+    const std::uint16_t wednesday = PackDate(2024, 1, 3);
+    event(wednesday, RepeatBytes(2, 0xFFFF, 1, 0x02, 0), {{0xFF, 0}});     // Mondays; no alarm
+    event(PackDate(2024, 1, 4), RepeatBytes(2, 0xFFFF, 2, 0x02, 0));       // every 2nd Monday
+    event(PackDate(2024, 1, 20), RepeatBytes(3, 0xFFFF, 2, 7 + 2, 0));     // 2nd Tuesday, 2 months
+    event(PackDate(2024, 1, 20), RepeatBytes(3, 0xFFFF, 1, 4 * 7 + 3, 0)); // last Wednesday
+    event(wednesday, RepeatBytes(2, PackDate(2024, 1, 7), 1, 0x02, 0), {{0xFD, 0}}); // ends first
+    event(wednesday, RepeatBytes(1, 0xFFFF, 0, 0, 0));                               // frequency 0
+    TestEvent backwards;
+    backwards.StartHour = 10, backwards.StartMinute = 0, backwards.EndHour = 9,
+    backwards.EndMinute = 30;
+    backwards.When = wednesday;
+    date.Record(EventRecord(backwards));
+    const Decoded d = Decode(date.Build());
+    const Datebook& book = As<Datebook>(d);
+    EXPECT_FALSE(book.Items[0].Alarm);
+    ASSERT_TRUE(book.Items[4].Alarm);
+    EXPECT_EQ(book.Items[4].Alarm->Advance, -3);
+    const std::vector<std::optional<Date>> first = {
+        Date{2024, 1, 8}, Date{2024, 1, 15}, Date{2024, 3, 12}, Date{2024, 1, 31},
+        std::nullopt,     std::nullopt,      Date{2024, 1, 3}};
+    for (std::size_t i = 0; i < first.size(); ++i)
+        EXPECT_EQ(FirstOccurrence(book.Items[i]), first[i]) << "event " << i + 1;
+    EXPECT_EQ(Codes(d.Result), (std::vector<std::string_view>{
+                                   "content-alarm-advance", "content-repeat-never",
+                                   "content-repeat-frequency", "content-end-before-start"}));
+}
+
+// Records that share their bytes decode to no more than the file may yield, with one finding;
+// the encoding is decided by weighing the whole database's text before any of it is read.
+TEST(ContentBound, SharedRecordsStopAtTheBoundWithOneFinding) {
+    // 201 entries, 101 of them on one memo of 8 KB: 808 KB of text from a file of 10 KB.
+    const FileBytes memo = [] {
+        FileBytes text;
+        PutText(text, std::string(8192, 'm'));
+        return text;
+    }();
+    const FileBytes file = SharedRecords(PimBuilder("MemoDB", "memo"), memo, 201);
+    const Decoded d = Decode(file);
+    const auto& items = As<Memos>(d).Items;
+    const OutputBound bound(file.size());
+    std::uint64_t charged = 0;
+    for (const MemoItem& item : items)
+        charged += OutputBound::PerItem + OutputBound::PerTextByte * item.Text.size();
+    EXPECT_LE(charged, bound.Limit());
+    ASSERT_LT(items.size(), 201u);
+    EXPECT_GT(items.size(), 20u); // what fits is decoded
+    ASSERT_EQ(Codes(d.Result), (std::vector<std::string_view>{"content-output-bound"}));
+    EXPECT_NE(d.Result.Findings[0].Message.find("record " + std::to_string(items.size() + 1) + ":"),
+              std::string::npos);
+
+    // A datebook event's exceptions are charged too: 2,000 of them, shared by 101 entries.
+    FileBytes event{9, 0, 10, 0};
+    Put16(event, 0xC6A6); // 2003-05-06
+    Put16(event, 0x0800);
+    Put16(event, 2000);
+    for (int i = 0; i < 2000; ++i)
+        Put16(event, 0xC6A7);
+    const Decoded dates = Decode(SharedRecords(PimBuilder("DatebookDB", "date"), event, 201));
+    std::uint64_t exceptions = 0;
+    for (const DatebookItem& item : As<Datebook>(dates).Items)
+        exceptions += item.Exceptions.size();
+    EXPECT_LE(exceptions * OutputBound::PerException, OutputBound(dates.Image->FileSize).Limit());
+    EXPECT_EQ(Codes(dates.Result), (std::vector<std::string_view>{"content-output-bound"}));
+}
+
+TEST(ContentEncodingEvidence, TheWholeDatabaseIsWeighedBeforeItIsRead) {
+    // Portuguese: a first category name and a city that are valid cp932 (Não, São) read as
+    // the Latin letters they are.
+    PdbBuilder address = PimBuilder("AddressDB", "addr");
+    address.App(CategoryBlock({"N\xe3o arquivado"}));
+    FileBytes card;
+    Put32(card, 0);
+    Put32(card, 1u << City);
+    card.push_back(0);
+    PutText(card, "S\xe3o Paulo");
+    address.Record(card);
+    const Decoded latin = Decode(address.Build(), "");
+    EXPECT_EQ(latin.Result.Encoding, DefaultEncoding);
+    EXPECT_EQ(As<AddressBook>(latin).Items[0].Fields[City], "S\u00e3o Paulo");
+    EXPECT_EQ(latin.Result.Evidence.Japanese, 0u);
+    EXPECT_EQ(latin.Result.Evidence.Against, 2u);
+    EXPECT_TRUE(latin.Result.Findings.empty());
+
+    // A Japanese memo pad, one memo cut inside its last character: still cp932, and only that
+    // memo reported.
+    PdbBuilder pad = PimBuilder("MemoDB", "memo");
+    pad.App(CategoryBlock({"\x96\xa2\x95\xaa\x97\xde"})); // 未分類
+    for (int i = 0; i < 3; ++i)
+        pad.Record(
+            Text(std::string("\x82\xb1\x82\xea\x82\xcd\x83\x81\x83\x82\0", 11))); // これはメモ
+    pad.Record(
+        Text(std::string("\x93\x8c\x8b\x9e\x82", 5) + std::string(1, '\0'))); // 東京 and a cut lead
+    const Decoded japanese = Decode(pad.Build(), "");
+    EXPECT_EQ(japanese.Result.Encoding, JapaneseEncoding);
+    EXPECT_EQ(As<Memos>(japanese).Items[0].Text, "\u3053\u308c\u306f\u30e1\u30e2");
+    EXPECT_EQ(Codes(japanese.Result), (std::vector<std::string_view>{"content-encoding"}));
+    EXPECT_EQ(japanese.Result.Evidence.Against, 1u);
+    EXPECT_FALSE(japanese.Result.Evidence.Thin);
+
+    // One lone character is all there is: taken, and said to be a guess.
+    PdbBuilder lone = PimBuilder("MemoDB", "memo");
+    lone.App(CategoryBlock({"Unfiled"}));
+    lone.Record(Text(std::string("\x97\xd1\0", 3))); // 林
+    const Decoded guess = Decode(lone.Build(), "");
+    EXPECT_EQ(guess.Result.Encoding, JapaneseEncoding);
+    EXPECT_TRUE(guess.Result.Evidence.Thin);
+    EXPECT_EQ(Codes(guess.Result), (std::vector<std::string_view>{"content-encoding-guess"}));
 }

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -463,6 +464,11 @@ TEST(VexlinDumpHostile, AreaSizesAndResourceTypes) {
               std::string::npos) << list.Out;
     EXPECT_EQ(nlohmann::json::parse(Dump({"--json", resources.path()}).Out)["Resources"][0]["Type"],
               "\\xff\\x00AB");
+    // --raw --record takes a resource's bytes from its 10-byte entry.
+    EXPECT_EQ(Dump({"--raw", "--record", "3", resources.path()}).Out, "xxxx");
+    const DumpRun empty = Dump({"--raw", "--record", "1", resources.path()});
+    EXPECT_EQ(empty.Exit, 0);
+    EXPECT_EQ(empty.Out, "");
 }
 
 TEST(VexlinDumpHostile, NoControlCharacterFromAFileReachesTheOutput) {
@@ -598,7 +604,7 @@ TEST(VexlinDumpContent, SectionInWordsAndJsonBesideTheInspection) {
     EXPECT_EQ(text.Exit, 0);
     EXPECT_EQ(text.Out, "[Content]\n"
                         "Format: todo\n"
-                        "Encoding: CP1252 (detected)\n"
+                        "Encoding: palm-latin (detected)\n"
                         "Categories:\n"
                         "   0 ID   0: Unfiled\n"
                         "   1 ID   1: Work\n"
@@ -672,7 +678,7 @@ TEST(VexlinDumpContent, ExportNamesFilesAndNeverOverwritesUnasked) {
     EXPECT_EQ(first.Exit, 0) << first.Err;
     EXPECT_EQ(first.Out, "");
     EXPECT_EQ(Slurp(out / "Memos" / "0002.txt"),
-              "Quotes: \u201csmart\u201d \u2018single\u2019 \u2013 dash \u20ac euro \u2122\n");
+              "Quotes: \u201csmart\u201d \u2018single\u2019 \u2013 dash \u20ac euro \u2122");
     EXPECT_TRUE(std::filesystem::exists(out / "Mail.mbox"));
     EXPECT_NE(first.Err.find("vexlin-dump: wrote " + (out / "Memos" / "0003.txt").string()),
               std::string::npos);
@@ -687,7 +693,7 @@ TEST(VexlinDumpContent, ExportNamesFilesAndNeverOverwritesUnasked) {
 
     const TempFile other(Small());
     const DumpRun unknown = Dump({"--export", out.string(), other.path()});
-    EXPECT_EQ(unknown.Exit, 0);
+    EXPECT_EQ(unknown.Exit, 1);
     EXPECT_NE(unknown.Err.find("nothing to export (format unknown)"), std::string::npos);
 }
 
@@ -701,4 +707,518 @@ TEST(VexlinDumpContent, UsageErrors) {
     }
     const TempFile japanese(AddressSample());
     EXPECT_EQ(Dump({"--encoding", "cp932", "--content", japanese.path()}).Exit, 0);
+}
+
+// --export's safety: every name one plain name inside DIR, no link below DIR followed, no pipe
+// opened, nothing replaced without --force and only regular files with it, a file written whole
+// or not at all, one database to a base name in a run; and its exactness: a memo's bytes as
+// they are, no file for a database without items, the findings on standard error.
+namespace {
+
+// A memo pad whose records hold these texts.
+Bytes MemoPad(const std::vector<std::string>& texts) {
+    PdbBuilder b = PimBuilder("MemoDB", "memo");
+    Bytes app = CategoryBlock({"Unfiled"});
+    Put16(app, 0);
+    app.push_back(0);
+    app.push_back(0);
+    b.App(app);
+    for (const std::string& text : texts) {
+        Bytes r;
+        PutText(r, text);
+        b.Record(r);
+    }
+    return b.Build();
+}
+
+// A folder of a test's own, removed after it (links in it removed, not followed).
+struct Scratch {
+    explicit Scratch(const std::string& name)
+        : Dir(std::filesystem::temp_directory_path() /
+              ("vexlin-export-" + std::to_string(::getpid()) + "-" + name)) {
+        std::filesystem::remove_all(Dir);
+        std::filesystem::create_directories(Dir);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        std::filesystem::remove_all(Dir, ec);
+    }
+    std::filesystem::path Put(const std::string& name, const Bytes& bytes) const {
+        const auto path = Dir / name;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        return path;
+    }
+    std::filesystem::path Dir;
+};
+
+// The names a folder holds, temporaries included.
+std::set<std::string> Names(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// vexlin-dump with these arguments under a shell prefix (a time or file size limit); standard
+// output and error together.
+DumpRun DumpUnder(const std::string& prefix, const std::vector<std::string>& args) {
+    std::string command = prefix + " " + Quote(VEXLIN_DUMP);
+    for (const auto& a : args)
+        command += " " + Quote(a);
+    return Shell("(" + command + " </dev/null)");
+}
+
+} // namespace
+
+TEST(ExportSafety, NamesStayOnePlainNameInsideDir) {
+    const Scratch s("names");
+    const Bytes memos = MemoPad({"one"});
+    const auto dots = s.Put("in/...", memos);
+    const auto dotPdb = s.Put("in/..pdb", memos);
+    const auto control = s.Put("in/a\001b.pdb", memos);
+    const auto out = s.Dir / "in" / "out";
+    const DumpRun run =
+        Dump({"--export", out.string(), dots.string(), dotPdb.string(), control.string()});
+    EXPECT_EQ(run.Exit, 0) << run.Err;
+    EXPECT_EQ(Names(out), (std::set<std::string>{"_", "__", "a_b"}));
+    EXPECT_EQ(Slurp(out / "__" / "0001.txt"), "one");
+    EXPECT_EQ(Names(s.Dir / "in"), (std::set<std::string>{"...", "..pdb", "a\001b.pdb", "out"}));
+}
+
+TEST(ExportSafety, LinksAndPipesBelowDirAreNeitherFollowedNorOpened) {
+    const Scratch s("links");
+    const auto memos = s.Put("MemoDB.pdb", MemoPad({"one"}));
+    const auto cards = s.Put("B.pdb", AddressSample());
+    const auto dates = s.Put("C.pdb", DatebookSample());
+    const auto mail = s.Put("D.pdb", MailSample());
+    const auto out = s.Dir / "out";
+    const auto elsewhere = s.Dir / "elsewhere";
+    std::filesystem::create_directories(out);
+    std::filesystem::create_directories(elsewhere);
+    std::ofstream(elsewhere / "victim") << "kept";
+    std::filesystem::create_directory_symlink(elsewhere, out / "MemoDB");
+    std::filesystem::create_symlink(elsewhere / "victim", out / "B.vcf");
+    std::filesystem::create_symlink(elsewhere / "created", out / "C.ics"); // dangling
+    ASSERT_EQ(::mkfifo((out / "D.mbox").c_str(), 0600), 0);
+    for (const bool force : {false, true}) {
+        std::vector<std::string> args{"--export", out.string()};
+        if (force)
+            args.push_back("--force");
+        for (const auto& f : {memos, cards, dates, mail})
+            args.push_back(f.string());
+        // A pipe the export opened would block it: the time limit only keeps such a fault from
+        // hanging the suite.
+        const DumpRun r = DumpUnder("timeout 60", args);
+        EXPECT_EQ(r.Exit, 1) << r.Out;
+        EXPECT_NE(r.Out.find((out / "MemoDB").string() + ": is a symbolic link, not a folder"),
+                  std::string::npos)
+            << r.Out;
+        const std::vector<std::pair<std::string, std::string>> refused{
+            {"B.vcf", "a symbolic link"}, {"C.ics", "a symbolic link"}, {"D.mbox", "a named pipe"}};
+        for (const auto& [name, kind] : refused) {
+            const std::string said =
+                (out / name).string() + (force ? ": is " + kind + ", not a regular file"
+                                               : std::string(": exists (--force overwrites it)"));
+            EXPECT_NE(r.Out.find(said), std::string::npos) << said << "\n" << r.Out;
+        }
+        EXPECT_EQ(Names(elsewhere), std::set<std::string>{"victim"});
+        EXPECT_EQ(Slurp(elsewhere / "victim"), "kept");
+        EXPECT_EQ(Names(out), (std::set<std::string>{"B.vcf", "C.ics", "D.mbox", "MemoDB"}));
+        EXPECT_TRUE(std::filesystem::is_symlink(out / "B.vcf"));
+        EXPECT_TRUE(std::filesystem::is_fifo(out / "D.mbox"));
+    }
+    // DIR itself may be a link the user chose.
+    std::filesystem::create_directory_symlink(elsewhere, s.Dir / "chosen");
+    EXPECT_EQ(Dump({"--export", (s.Dir / "chosen").string(), memos.string()}).Exit, 0);
+    EXPECT_EQ(Slurp(elsewhere / "MemoDB" / "0001.txt"), "one");
+}
+
+TEST(ExportSafety, FilesWrittenWholeOrNotAtAll) {
+    const Scratch s("whole");
+    const std::string big(3000, 'm');
+    const auto memos = s.Put("MemoDB.pdb", MemoPad({"small", big}));
+    const auto out = s.Dir / "out";
+    const auto folder = out / "MemoDB";
+    // A file size limit fails the second memo's write (EFBIG) as a full disk would: the
+    // first is written, the second leaves nothing, no temporary either.
+    const std::string limited = "ulimit -f 1 && exec";
+    DumpRun r = DumpUnder(limited, {"--export", out.string(), memos.string()});
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Out.find((folder / "0002.txt").string() + ": File too large"), std::string::npos)
+        << r.Out;
+    EXPECT_EQ(Names(folder), std::set<std::string>{"0001.txt"});
+    EXPECT_EQ(Slurp(folder / "0001.txt"), "small");
+    // With --force a failed write leaves the file it was to replace as it was; a replaced
+    // file is a new one, so that another hard link to the old keeps its text.
+    std::ofstream(folder / "0002.txt") << "kept";
+    std::filesystem::create_hard_link(folder / "0002.txt", s.Dir / "other");
+    r = DumpUnder(limited, {"--force", "--export", out.string(), memos.string()});
+    EXPECT_EQ(r.Exit, 1) << r.Out;
+    EXPECT_EQ(Names(folder), (std::set<std::string>{"0001.txt", "0002.txt"}));
+    EXPECT_EQ(Slurp(folder / "0002.txt"), "kept");
+    EXPECT_EQ(Dump({"--export", out.string(), memos.string()}).Exit, 1);
+    EXPECT_EQ(Slurp(folder / "0002.txt"), "kept");
+    r = Dump({"--force", "--export", out.string(), memos.string()});
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_EQ(Slurp(folder / "0002.txt"), big);
+    EXPECT_EQ(Slurp(s.Dir / "other"), "kept");
+    EXPECT_EQ(Names(folder), (std::set<std::string>{"0001.txt", "0002.txt"}));
+}
+
+TEST(ExportSafety, OneDatabaseToABaseNameInARun) {
+    const Scratch s("same");
+    const auto first = s.Put("a/MemoDB.pdb", MemoPad({"first"}));
+    const auto second = s.Put("b/MemoDB.pdb", MemoPad({"second", "extra"}));
+    const auto out = s.Dir / "out";
+    const DumpRun r = Dump({"--force", "--export", out.string(), first.string(), second.string()});
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Err.find(second.string() +
+                         ": not exported: its base name MemoDB is taken in this "
+                         "run by " +
+                         first.string()),
+              std::string::npos)
+        << r.Err;
+    EXPECT_EQ(Names(out / "MemoDB"), std::set<std::string>{"0001.txt"});
+    EXPECT_EQ(Slurp(out / "MemoDB" / "0001.txt"), "first");
+}
+
+TEST(ExportSafety, ExactMemosNoFileWithoutItemsAndFindingsSaid) {
+    const Scratch s("exact");
+    const auto out = s.Dir / "out";
+    const auto memos = s.Put("Memos.pdb", MemoPad({"x", "x\n", ""}));
+    DumpRun r = Dump({"--export", out.string(), memos.string()});
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(Slurp(out / "Memos" / "0001.txt"), "x");
+    EXPECT_EQ(Slurp(out / "Memos" / "0002.txt"), "x\n");
+    EXPECT_TRUE(std::filesystem::exists(out / "Memos" / "0003.txt"));
+    EXPECT_EQ(std::filesystem::file_size(out / "Memos" / "0003.txt"), 0u);
+
+    // A database without an item to write (none, or all deleted) writes no file, as one of a
+    // format without an export: "nothing to export", exit status 1.
+    Bytes cards = AddressSample();
+    for (std::size_t i = 0; i < static_cast<std::size_t>(cards[76] << 8 | cards[77]); ++i)
+        SetAttributes(cards, i, 0x80);
+    const auto empty = s.Put("Empty.pdb", MemoPad({}));
+    const auto deleted = s.Put("Deleted.pdb", cards);
+    const auto other = s.Put("Other.pdb", Small());
+    const auto none = s.Dir / "none";
+    r = Dump({"--export", none.string(), empty.string(), deleted.string(), other.string()});
+    EXPECT_EQ(r.Exit, 1);
+    const std::vector<std::pair<std::filesystem::path, std::string>> nothing{
+        {empty, "memo"}, {deleted, "address"}, {other, "unknown"}};
+    for (const auto& [file, format] : nothing) {
+        EXPECT_NE(r.Err.find(file.string() + ": nothing to export (format " + format + ")"),
+                  std::string::npos)
+            << r.Err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(none));
+
+    // --export alone says what --check finds in the content, one line each, and still exits 0.
+    PdbBuilder cut = PimBuilder("MemoDB", "memo");
+    cut.Record(Text("no terminator"));
+    const auto damaged = s.Put("Cut.pdb", cut.Build());
+    const std::string check = Dump({"--check", damaged.string()}).Out;
+    const std::size_t code = check.find(" warning content-unterminated ");
+    ASSERT_NE(code, std::string::npos) << check;
+    const std::size_t start = check.rfind('\n', code) + 1;
+    const std::string line = check.substr(start, check.find('\n', code) + 1 - start);
+    r = Dump({"--export", out.string(), damaged.string()});
+    EXPECT_EQ(r.Exit, 0);
+    EXPECT_NE(r.Err.find("vexlin-dump: " + damaged.string() + ": " + line), std::string::npos)
+        << r.Err;
+    EXPECT_EQ(Slurp(out / "Cut" / "0001.txt"), "no terminator");
+}
+
+// Exports and --content text that mean exactly what the records mean: no forged header, no
+// terminal escape, nothing silently moved, merged or dropped; read back by the readers
+// people use (tests/peers/read_export.py) where they are installed.
+namespace {
+
+// The export as Python's mailbox and email, icalendar or vobject read it; nothing when they
+// are missing (why then says so).
+std::optional<nlohmann::json> ReadBack(const std::filesystem::path& file, std::string& why) {
+    const auto script = std::filesystem::path(__FILE__).parent_path() / "peers" / "read_export.py";
+    if (!std::filesystem::exists(script)) {
+        why = script.string() + " is not there";
+        return std::nullopt;
+    }
+    const std::string python =
+        std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    const DumpRun r =
+        Shell(Quote(python) + " " + Quote(script.string()) + " " + Quote(file.string()));
+    if (r.Exit == 77) {
+        why = r.Out;
+        return std::nullopt;
+    }
+    EXPECT_EQ(r.Exit, 0) << r.Out;
+    return nlohmann::json::parse(r.Exit == 0 ? r.Out : "null");
+}
+
+std::size_t HeaderCount(const nlohmann::json& message, const std::string& name) {
+    std::size_t n = 0;
+    for (const auto& header : message["Headers"])
+        n += header[0] == name;
+    return n;
+}
+
+} // namespace
+
+TEST(VexlinDumpFaithful, MailHeadersStayHeadersAndAddressesStayAddresses) {
+    PdbBuilder b = PimBuilder("MailDB", "mail");
+    b.Record(MailRecord(PackDate(2024, 1, 3), 9, 5, 0,
+                        {"Plan\r\nX-Injected: yes", "<eve@x\nFrom: forged@y\nSubject: forged>",
+                         "Ren\xe9 alice@x, Zo\xeb <zoe@y>", "", "", "", "", "Body\rline \x1b[2J"}));
+    b.Record(MailRecord(PackDate(2024, 1, 4), 10, 0, 0,
+                        {"Caf\xe9\nX-Injected: 2", std::string(300, 'a') + "@x", "bob@x", "", "",
+                         "", "", "Hi"})); // an encoded word that held a line end, a long sender
+    Bytes file = b.Build();
+    SetAttributes(file, 0, 0x10); // private
+    const NamedFile mail("Mail", file);
+    const auto out = mail.Dir / "out";
+    ASSERT_EQ(Dump({"--export", out.string(), mail.Path.string()}).Exit, 0);
+    const std::string box = Slurp(out / "Mail.mbox");
+    EXPECT_TRUE(box.starts_with("From MAILER-DAEMON Wed Jan  3 09:05:00 2024\n")) << box;
+    EXPECT_NE(box.find("\nFrom MAILER-DAEMON Thu Jan  4 10:00:00 2024\n"
+                       "Date: Thu, 04 Jan 2024 10:00:00 -0000\n"),
+              std::string::npos)
+        << box;
+    EXPECT_EQ(Count(box, "\nFrom "), 1u);
+    EXPECT_EQ(Count(box, "\nSensitivity: Private\n"), 1u);
+    for (const char* forged : {"\nSubject: forged", "\nX-Injected", "\x1b", "\r"})
+        EXPECT_EQ(box.find(forged), std::string::npos) << forged;
+
+    std::string why;
+    const auto back = ReadBack(out / "Mail.mbox", why);
+    if (!back)
+        GTEST_SKIP() << why;
+    ASSERT_EQ(back->size(), 2u) << *back;
+    const auto& first = (*back)[0];
+    EXPECT_EQ(HeaderCount(first, "From"), 1u);
+    EXPECT_EQ(HeaderCount(first, "Subject"), 1u);
+    EXPECT_EQ(HeaderCount(first, "X-Injected"), 0u);
+    EXPECT_EQ(first["Addresses"]["To"],
+              nlohmann::json::parse(R"([["René", "alice@x"], ["Zoë", "zoe@y"]])"));
+    EXPECT_EQ(first["Body"].get<std::string>().rfind("Body\nline \uFFFD[2J\n", 0), 0u)
+        << first["Body"];
+    EXPECT_EQ(HeaderCount((*back)[1], "Date"), 1u);
+}
+
+TEST(VexlinDumpFaithful, CalendarMeansWhatTheRecordsMean) {
+    PdbBuilder b = PimBuilder("DatebookDB", "date");
+    Bytes app = CategoryBlock({"Unfiled", "Work,Home"});
+    Put16(app, 0);
+    app.push_back(0);
+    app.push_back(0);
+    b.App(app);
+    const auto event = [&](const char* description, std::uint16_t when, Bytes repeat) {
+        TestEvent e;
+        e.When = when;
+        e.Repeat = std::move(repeat);
+        e.Description = description;
+        return e;
+    };
+    TestEvent mondays = event("Mondays", PackDate(2024, 1, 3), RepeatBytes(2, 0xFFFF, 1, 0x02, 0));
+    mondays.Alarm = {{0xFF, 0}}; // the device's "no alarm"
+    mondays.Note = "note\rEND";
+    TestEvent backwards = event("Backwards", PackDate(2024, 1, 3), {});
+    backwards.StartHour = 10, backwards.StartMinute = 0, backwards.EndHour = 9,
+    backwards.EndMinute = 30;
+    for (const TestEvent& e :
+         {mondays, event("Second Tuesday", PackDate(2024, 1, 20), RepeatBytes(3, 0xFFFF, 2, 9, 0)),
+          event("Never", PackDate(2024, 1, 3), RepeatBytes(2, PackDate(2024, 1, 7), 1, 0x02, 0)),
+          event("Zero", PackDate(2024, 1, 3), RepeatBytes(1, 0xFFFF, 0, 0, 0)), backwards})
+        b.Record(EventRecord(e));
+    Bytes file = b.Build();
+    SetAttributes(file, 0, 0x01);
+    const NamedFile calendar("Cal%", file);
+    const auto out = calendar.Dir / "out";
+    ASSERT_EQ(Dump({"--export", out.string(), calendar.Path.string()}).Exit, 0);
+    const std::string ics = Slurp(out / "Cal%.ics");
+    EXPECT_EQ(Count(ics, "BEGIN:VEVENT"), 2u) << ics;
+    for (const char* line : {"\nCATEGORIES:Work\\,Home\r\n", "\nDTSTART;VALUE=DATE:20240108\r\n",
+                             "\nDTSTART;VALUE=DATE:20240312\r\n", "\nDESCRIPTION:note\\nEND\r\n",
+                             "\nUID:Cal%25-1@palm\r\n"})
+        EXPECT_NE(ics.find(line), std::string::npos) << line << ics;
+    EXPECT_EQ(ics.find("VALARM"), std::string::npos);
+    const std::string check = Dump({"--check", calendar.Path.string()}).Out;
+    for (const char* code :
+         {" content-repeat-never ", " content-repeat-frequency ", " content-end-before-start "})
+        EXPECT_EQ(Count(check, code), 1u) << code << check;
+
+    std::string why;
+    const auto back = ReadBack(out / "Cal%.ics", why);
+    if (!back)
+        GTEST_SKIP() << why;
+    ASSERT_EQ(back->size(), 2u) << *back;
+    EXPECT_EQ((*back)[0]["CATEGORIES"], nlohmann::json::array({"Work,Home"}));
+    EXPECT_EQ((*back)[0]["DESCRIPTION"], "note\nEND");
+    EXPECT_EQ((*back)[0]["Alarms"], nlohmann::json::array());
+    EXPECT_EQ((*back)[0]["First"],
+              nlohmann::json::array({"2024-01-08", "2024-01-15", "2024-01-22"}));
+    EXPECT_EQ((*back)[1]["First"],
+              nlohmann::json::array({"2024-03-12", "2024-05-14", "2024-07-09"}));
+}
+
+TEST(VexlinDumpFaithful, CardsKeepTabsAndMarkPrivateRecords) {
+    PdbBuilder b = PimBuilder("AddressDB", "addr");
+    b.App(AddressLabels());
+    b.Record(AddressRecord({{0, "Tab"}, {18, "a\tb\x1b[2Jc"}}, {0, 0, 0, 0, 0}, 0));
+    Bytes file = b.Build();
+    SetAttributes(file, 0, 0x10);
+    const NamedFile cards("Cards", file);
+    const auto out = cards.Dir / "out";
+    ASSERT_EQ(Dump({"--export", out.string(), cards.Path.string()}).Exit, 0);
+    const std::string vcf = Slurp(out / "Cards.vcf");
+    EXPECT_NE(vcf.find("\r\nNOTE:a\tb\uFFFD[2Jc\r\n"), std::string::npos) << vcf;
+    EXPECT_NE(vcf.find("\r\nCLASS:PRIVATE\r\n"), std::string::npos) << vcf;
+
+    std::string why;
+    const auto back = ReadBack(out / "Cards.vcf", why);
+    if (!back)
+        GTEST_SKIP() << why;
+    ASSERT_EQ(back->size(), 1u) << *back;
+    EXPECT_EQ((*back)[0]["note"], nlohmann::json::array({"a\tb\uFFFD[2Jc"}));
+    EXPECT_EQ((*back)[0]["class"], nlohmann::json::array({"PRIVATE"}));
+}
+
+TEST(VexlinDumpFaithful, ContentTextIsUnambiguousAndHiddenTextIsShown) {
+    PdbBuilder memo = PimBuilder("MemoDB", "memo");
+    const std::string shown = "a\\x1b \x1b \u202eb\u200bc"; // a backslash, ESC, RLO, ZWSP
+    Bytes record = Text(shown);
+    record.push_back(0);
+    const Bytes hidden = Text("hidden");
+    record.insert(record.end(), hidden.begin(), hidden.end());
+    record.push_back(0);
+    memo.Record(record);
+    const TempFile file(memo.Build());
+    const DumpRun text = Dump({"--content", "--encoding", "UTF-8", file.path()});
+    EXPECT_NE(text.Out.find("  Text: a\\\\x1b \\x1b \\u202eb\\u200bc\n"), std::string::npos)
+        << text.Out;
+    EXPECT_NE(text.Out.find(" warning content-hidden-text record 1: 7 bytes after the last field's "
+                            "NUL, which the device does not show: \"hidden\\x00\"\n"),
+              std::string::npos)
+        << text.Out;
+    const std::string json = Dump({"--json", "--content", "--encoding", "UTF-8", file.path()}).Out;
+    for (const std::string& output : {text.Out, json})
+        EXPECT_EQ(output.find("\xe2\x80\xae"), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(json)["Content"]["Items"][0]["Text"], shown);
+    // A name's control characters never reach standard error.
+    EXPECT_EQ(Dump({"--info", "/nonexistent/\x1b[2J.pdb"}).Err,
+              "vexlin-dump: /nonexistent/\\x1b[2J.pdb: No such file or directory\n");
+}
+
+namespace {
+
+// A folder of its own for the output-bound tests, removed with everything in it.
+struct BoundFolder {
+    BoundFolder()
+        : Dir(std::filesystem::temp_directory_path() /
+              ("vexlin-bound-" + std::to_string(::getpid()))) {
+        std::filesystem::remove_all(Dir);
+        std::filesystem::create_directories(Dir);
+    }
+    ~BoundFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(Dir, ec);
+    }
+    std::filesystem::path Put(const std::string& name, const Bytes& bytes) const {
+        std::ofstream(Dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        return Dir / name;
+    }
+    std::filesystem::path Dir;
+};
+
+std::uintmax_t FolderBytes(const std::filesystem::path& folder) {
+    std::uintmax_t total = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        total += entry.is_regular_file() ? entry.file_size() : 0;
+    return total;
+}
+
+} // namespace
+
+// Records that share their bytes: what one database yields, its export, its JSON and its
+// [Content] text, is at most 64 times its size and 1 MiB, with the finding that says where it
+// stopped.
+TEST(VexlinDumpOutputBound, SharedRecordsYieldAtMostTheBound) {
+    const BoundFolder folder;
+    Bytes card;
+    Put32(card, 0);
+    Put32(card, 0x1FF); // nine fields of 800 bytes
+    card.push_back(0);
+    for (int f = 0; f < 9; ++f)
+        PutText(card, std::string(800, 'n'));
+    Bytes mail{0xC6, 0xA6, 9, 0, 0, 0};
+    for (const char* field : {"Subject", "a@b", "c@d", "", "", "", ""})
+        PutText(mail, field);
+    PutText(mail, std::string(8000, 'b'));
+    Bytes event{9, 0, 10, 0, 0xC6, 0xA6, 0x0C, 0x00}; // exceptions and a description
+    Put16(event, 2000);
+    for (int i = 0; i < 2000; ++i)
+        Put16(event, 0xC6A7);
+    PutText(event, "Meeting");
+    const std::pair<std::string, Bytes> cases[] = {
+        {"AddressDB", SharedRecords(PimBuilder("AddressDB", "addr"), card, 2001)},
+        {"MailDB", SharedRecords(PimBuilder("MailDB", "mail"), mail, 2001)},
+        {"DatebookDB", SharedRecords(PimBuilder("DatebookDB", "date"), event, 2001)}};
+    for (const auto& [name, bytes] : cases) {
+        const auto file = folder.Put(name + ".pdb", bytes);
+        const std::uintmax_t bound = 64 * bytes.size() + (1u << 20);
+        const DumpRun exported = Dump({"--export", (folder.Dir / name).string(), file.string()});
+        EXPECT_EQ(exported.Exit, 0) << name << exported.Err;
+        EXPECT_NE(exported.Err.find("content-output-bound"), std::string::npos) << name;
+        EXPECT_LE(FolderBytes(folder.Dir / name), bound) << name;
+        const DumpRun json = Dump({"--json", "--content", file.string()});
+        const DumpRun plain = Dump({"--json", file.string()});
+        EXPECT_LE(json.Out.size() - plain.Out.size(), bound) << name;
+        EXPECT_NE(json.Out.find("content-output-bound"), std::string::npos) << name;
+        EXPECT_LE(Dump({"--content", file.string()}).Out.size(), bound) << name;
+    }
+}
+
+// Under a memory limit lower than a file's content needs, the file fails with a message and
+// status 1, never a signal. (A sanitizer's shadow memory needs more address space than any
+// such limit allows.)
+TEST(VexlinDumpOutputBound, OutOfMemoryEndsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address sanitizer";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "address sanitizer";
+#endif
+#endif
+    const BoundFolder folder;
+    Bytes memo;
+    PutText(memo, std::string(4000, 'm'));
+    const auto file =
+        folder.Put("MemoDB.pdb", SharedRecords(PimBuilder("MemoDB", "memo"), memo, 65535));
+    const auto under = [&](const std::string& args) {
+        return Shell("(ulimit -v 20000; " + Quote(VEXLIN_DUMP) + " " + args + " " +
+                     Quote(file.string()) + " >/dev/null)");
+    };
+    ASSERT_EQ(under("--header").Exit, 0) << "vexlin-dump does not start under the limit";
+    const DumpRun run = under("--json --content");
+    EXPECT_EQ(run.Exit, 1);
+    EXPECT_NE(run.Out.find("out of memory"), std::string::npos) << run.Out.substr(0, 400);
+
+    // The calendar writer's library cannot survive a failed allocation: the export asks for
+    // what the calendar will take before it is built, and ends with the message instead.
+    Bytes event{9, 0, 10, 0, 0xC6, 0xA6, 0x08, 0x00};
+    Put16(event, 2000);
+    for (int i = 0; i < 2000; ++i)
+        Put16(event, 0xC6A7);
+    const auto dates =
+        folder.Put("DatebookDB.pdb", SharedRecords(PimBuilder("DatebookDB", "date"), event, 65535));
+    for (const char* limit : {"80000", "120000", "160000"}) {
+        const DumpRun calendar = Shell(
+            "(ulimit -v " + std::string(limit) + "; " + Quote(VEXLIN_DUMP) + " --export " +
+            Quote((folder.Dir / limit).string()) + " " + Quote(dates.string()) + " >/dev/null)");
+        EXPECT_EQ(calendar.Exit, 1)
+            << limit << ": "
+            << calendar.Out.substr(std::max<std::size_t>(calendar.Out.size(), 300) - 300);
+    }
 }

@@ -99,6 +99,9 @@ TEST(Structure, ResourceEntries) {
 TEST(Structure, Dates) {
     EXPECT_EQ(DecodeDate(0).Text(), "never");
     EXPECT_EQ(DecodeDate(0).Iso(), "");
+    // A desktop at UTC-8 wrote its midnight of 1970-01-01 for "never"; a day on is a date.
+    EXPECT_EQ(DecodeDate(28800).Epoch, DateEpoch::Never);
+    EXPECT_EQ(DecodeDate(86400).Iso(), "1970-01-02T00:00:00Z");
     // 0xB73C8B80 seconds from 1904: 2001-06-01 00:00:00 UTC.
     const DecodedDate palm = DecodeDate(static_cast<std::int32_t>(0xB73C8B80));
     EXPECT_EQ(palm.Epoch, DateEpoch::PalmOS1904);

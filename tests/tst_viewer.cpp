@@ -17,6 +17,7 @@
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -132,6 +133,7 @@ class tst_Viewer : public QObject {
     void aboutBoxClosesEveryWay();
     void linksOpenTheMakersAddresses();
     void badFilesShowOneErrorAndNoWindow();
+    void namedAndDroppedFilesOpenInTurn();
     void everyCorpusFileOpensAndSteps();
     void malformedFilesOpenStepArrangeAndClose();
 
@@ -566,6 +568,45 @@ void tst_Viewer::badFilesShowOneErrorAndNoWindow() {
                  QStringLiteral("Vexlin: ") + path + QStringLiteral(": ") + reason);
         QCOMPARE(WindowCount(), 0);
     }
+}
+
+// Files named on the command line and files dropped on the frame open as Open opens them,
+// one window each, titled with the whole path; an unreadable one gets its box, the rest open.
+void tst_Viewer::namedAndDroppedFilesOpenInTurn() {
+    QTemporaryDir dir;
+    const Bytes memo = PdbBuilder{}.Record(Text("a")).Build();
+    for (const char* name : {"one.pdb", "two.pdb"}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char*>(memo.data()), static_cast<qint64>(memo.size()));
+    }
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    auto errors = std::make_shared<int>(0);
+    WhenModal([errors](QWidget* modal) {
+        *errors += qobject_cast<QMessageBox*>(modal) != nullptr;
+        modal->close();
+    });
+    fMain->OpenFiles({QStringLiteral("one.pdb"), QStringLiteral("missing.pdb"),
+                      QStringLiteral("./two.pdb")});
+    QDir::setCurrent(before);
+    QCOMPARE(*errors, 1);
+    QCOMPARE(WindowCount(), 2);
+    const auto windows = fMain->form().mdiArea->subWindowList();
+    QCOMPARE(windows.at(0)->widget()->windowTitle(), dir.filePath(QStringLiteral("one.pdb")));
+    QCOMPARE(windows.at(1)->widget()->windowTitle(), dir.filePath(QStringLiteral("two.pdb")));
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dir.filePath(QStringLiteral("two.pdb"))),
+                  QUrl(QStringLiteral("https://example.org/three.pdb"))});
+    const QPoint inside = fMain->rect().center();
+    QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(fMain, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(inside), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(fMain, &drop);
+    QTRY_COMPARE(WindowCount(), 3);
+    QCOMPARE(fMain->ActiveMDIChild()->windowTitle(), dir.filePath(QStringLiteral("two.pdb")));
 }
 
 void tst_Viewer::everyCorpusFileOpensAndSteps() {

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QTabBar>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -85,19 +86,24 @@ void TfGrid::StepTab(int step) {
 }
 
 QSize TfGrid::ReportSize() const {
-    // Measured from the report's own lines, not read back from the text box.
-    const QFontMetricsF metrics(ui->mHead->font());
+    // Measured from the report's own lines, each laid out as the text box lays out its lines:
+    // a laid-out line is as high as its font's ascent and descent rounded up, which may be a
+    // pixel more than the font metrics' fractional height (DejaVu Sans Mono at 13 pixels: 16
+    // against 15.125), so the metrics alone would leave the last line short.
     qreal width = 0;
+    qreal height = 0;
     for (const std::string& line : HeaderReport(*Image)) {
-        width = std::max(width, metrics.horizontalAdvance(QString::fromStdString(line)));
+        QTextLayout layout(QString::fromStdString(line), ui->mHead->font());
+        layout.beginLayout();
+        const QTextLine laid = layout.createLine();
+        layout.endLayout();
+        width = std::max(width, laid.naturalTextWidth());
+        height += laid.height();
     }
-    // A line of the text box is as high as the font's glyphs even where its line spacing
-    // (with a negative leading) is less.
-    const qreal lineHeight = std::max(metrics.height(), metrics.lineSpacing());
     const qreal margins = 2 * ui->mHead->document()->documentMargin();
     // The text box scrolls unless its last line has a pixel to spare below it.
     const QSize text(static_cast<int>(std::ceil(width + margins + ui->mHead->cursorWidth())),
-                     static_cast<int>(std::ceil(HeaderReportLines * lineHeight + margins)) + 1);
+                     static_cast<int>(std::ceil(height + margins)) + 1);
     // Everything around the text box's viewport: its frame, the page, the tab strip and the
     // panel's border, as laid out now.
     return text + (size() - ui->mHead->viewport()->size());

@@ -11,14 +11,18 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QMimeData>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
@@ -35,6 +39,8 @@ static void InitResources() {
 TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfMain>()) {
     InitResources();
     ui->setupUi(this);
+    // Database files dropped on the frame open as Open opens them.
+    setAcceptDrops(true);
     ui->Memo1->document()->setDocumentMargin(0);
     ui->File1->actions().at(2)->setObjectName(QStringLiteral("N1"));
     ui->tb->setFixedHeight(26);
@@ -220,6 +226,45 @@ TfGrid* TfMain::OpenFile(const QString& fileName) {
         ShowError(QString::fromStdString(e.what()));
     }
     return nullptr;
+}
+
+void TfMain::OpenFiles(const QStringList& fileNames) {
+    for (const QString& name : fileNames) {
+        // Titled with the whole path, as a file chosen in the open dialog is.
+        OpenFile(QFileInfo(name).absoluteFilePath());
+    }
+}
+
+namespace {
+
+// The local files a drag carries (a file manager's selection); none for anything else.
+QStringList DroppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (data != nullptr && data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) {
+                files << url.toLocalFile();
+            }
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+void TfMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFiles(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TfMain::dropEvent(QDropEvent* event) {
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (!files.isEmpty()) {
+        event->acceptProposedAction();
+        // Opened once the drop has ended: a message box must not run inside the drag.
+        QTimer::singleShot(0, this, [this, files] { OpenFiles(files); });
+    }
 }
 
 namespace {

@@ -47,6 +47,10 @@ class TfMain : public QMainWindow {
     // Opens a file in a new document window; an error is shown in a message box and leaves
     // no window. Returns the new window or null.
     TfGrid* OpenFile(const QString& fileName);
+    // Opens each file in turn as Open does, in a window of its own: the files named on the
+    // command line (a file manager's open), or dropped on the frame. An unreadable one gets
+    // its message box and the others still open.
+    void OpenFiles(const QStringList& fileNames);
     // The active document window, or null.
     [[nodiscard]] TfGrid* ActiveMDIChild() const;
 
@@ -58,6 +62,8 @@ class TfMain : public QMainWindow {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void ShowError(const QString& message);

@@ -130,6 +130,32 @@ bool IsBitmapType(const char (&type)[4]) noexcept {
     return Is(type, "Tbmp") || Is(type, "tAIB") || Is(type, "Tbsb");
 }
 
+bool IsCodeType(const char (&type)[4]) noexcept {
+    return Is(type, "code") || Is(type, "libr") || Is(type, "ARMC") || Is(type, "armc");
+}
+
+bool IsProgramType(const char (&type)[4]) noexcept {
+    return Is(type, "appl") || Is(type, "libr") || Is(type, "libf") || Is(type, "extn") ||
+           Is(type, "panl");
+}
+
+bool IsPreferencesDatabase(const char (&type)[4], const char (&creator)[4]) noexcept {
+    return (Is(type, "sprf") || Is(type, "pref")) && Is(creator, "psys");
+}
+
+Preferences ReadPreferences(const Structure& structure) {
+    Preferences preferences;
+    preferences.Entries.reserve(structure.Resources.size());
+    for (const ResourceInfo& info : structure.Resources) {
+        ResourceSize entry;
+        std::memcpy(entry.Type, info.Type, 4);
+        entry.ID = info.ID;
+        entry.Size = static_cast<std::uint64_t>(std::max<std::int64_t>(info.Size, 0));
+        preferences.Entries.push_back(entry);
+    }
+    return preferences;
+}
+
 std::string EntryName(const BitmapEntry& entry) {
     return entry.IsResource ? ResourceName(entry.Type, entry.ID)
                             : "record " + std::to_string(entry.Record + 1);
@@ -153,6 +179,25 @@ std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure
             DropPixels(entry);
         }
     };
+    // The entries read span no more bytes than the file holds (and 64 KiB more): entries that
+    // share their bytes would have the same members' headers read and listed again and again.
+    // Those past it are listed without their members.
+    std::uint64_t scan = std::uint64_t{structure.FileSize} + 65536;
+    bool spent = false;
+    const auto spans = [&](const Bytes& bytes, const std::string& where, std::size_t left) {
+        if (!spent && bytes.Data.size() <= scan) {
+            scan -= bytes.Data.size();
+            return true;
+        }
+        if (!spent)
+            Report(findings, bytes.Offset, Severity::Warning, "content-output-bound",
+                   where +
+                       ": the bitmap entries before it span all the bytes of the file "
+                       "(entries share their bytes); its members and those of the " +
+                       std::to_string(left) + " entries after it are not read");
+        spent = true;
+        return false;
+    };
     std::vector<BitmapEntry> entries;
     if (structure.Kind == DatabaseKind::Resource) {
         for (std::size_t i = 0; i < structure.Resources.size(); ++i) {
@@ -164,9 +209,11 @@ std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure
             std::memcpy(entry.Type, info.Type, 4);
             entry.ID = info.ID;
             const Bytes bytes = EntryBytes(image, structure, i);
-            entry.Members =
-                ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings, room);
-            handOn(entry);
+            if (spans(bytes, EntryName(entry), structure.Resources.size() - i - 1)) {
+                entry.Members =
+                    ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings, room);
+                handOn(entry);
+            }
             entries.push_back(std::move(entry));
         }
         return entries;
@@ -177,9 +224,11 @@ std::vector<BitmapEntry> ReadBitmaps(const DatabaseImage& image, const Structure
             continue;
         BitmapEntry entry;
         entry.Record = i;
-        entry.Members =
-            ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings, room);
-        handOn(entry);
+        if (spans(bytes, EntryName(entry), structure.Records.size() - i - 1)) {
+            entry.Members =
+                ReadBitmapFamily(bytes.Data, bytes.Offset, EntryName(entry), findings, room);
+            handOn(entry);
+        }
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -203,16 +252,23 @@ Application ReadApplication(const DatabaseImage& image, const Structure& structu
         }
         return app;
     }
+    // The version: tver 1, which Palm's own headers name the application's, else tver 1000,
+    // else the first tver of any ID. The rank of the one taken, lower is better.
+    int versionRank = 3;
     for (std::size_t i = 0; i < structure.Resources.size(); ++i) {
         const ResourceInfo& info = structure.Resources[i];
         const Bytes bytes = EntryBytes(image, structure, i);
+        const int rank = info.ID == 1 ? 0 : info.ID == 1000 ? 1 : 2;
         if (Is(info.Type, "tAIN") && info.ID == 1000)
             app.Name = CString(bytes.Data, decoder);
-        else if (Is(info.Type, "tver") && info.ID == 1000)
-            app.Version = CString(bytes.Data, decoder);
-        else if (Is(info.Type, "tAIS") && info.ID == 1000)
+        else if (Is(info.Type, "tver")) {
+            if (rank < versionRank) {
+                app.Version = CString(bytes.Data, decoder);
+                versionRank = rank;
+            }
+        } else if (Is(info.Type, "tAIS") && info.ID == 1000)
             app.Categories = CStrings(bytes.Data, decoder);
-        else if (Is(info.Type, "code") || Is(info.Type, "data")) {
+        else if (IsCodeType(info.Type) || Is(info.Type, "data")) {
             ResourceSize code;
             std::memcpy(code.Type, info.Type, 4);
             code.ID = info.ID;

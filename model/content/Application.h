@@ -57,9 +57,9 @@ struct ResourceSize {
 
 struct Application {
     std::string Name;                    // tAIN, UTF-8
-    std::string Version;                 // tver, UTF-8
+    std::string Version;                 // tver 1, else tver 1000, else the first tver; UTF-8
     std::vector<std::string> Categories; // tAIS, UTF-8
-    std::vector<ResourceSize> Code;      // code and data resources
+    std::vector<ResourceSize> Code;      // code and data resources (IsCodeType)
     std::vector<FontMetrics> Fonts;
     std::vector<BitmapEntry> Bitmaps;
 };
@@ -84,6 +84,27 @@ using BitmapSink = std::function<void(const BitmapEntry& entry)>;
 
 // Whether a resource type holds a bitmap family.
 [[nodiscard]] bool IsBitmapType(const char (&type)[4]) noexcept;
+
+// The preferences of a Saved or Unsaved Preferences database (sprf or pref, creator psys):
+// one resource each, its type the creator of the application it belongs to, its ID the
+// preference's number within that application.
+struct Preferences {
+    std::vector<ResourceSize> Entries; // in the order of the resource list
+};
+
+[[nodiscard]] Preferences ReadPreferences(const Structure& structure);
+
+// Whether a resource type holds a program's code: 68K code, a shared library's code (libr)
+// or ARM code (ARMC, armc); data resources go with them.
+[[nodiscard]] bool IsCodeType(const char (&type)[4]) noexcept;
+
+// Whether a database type is one of a program's: an application (appl), shared library
+// (libr), file-system library (libf), system extension (extn) or preference panel (panl).
+[[nodiscard]] bool IsProgramType(const char (&type)[4]) noexcept;
+
+// Whether a database type and creator are those of the Saved (sprf) or Unsaved (pref)
+// Preferences database that Palm OS keeps (creator psys).
+[[nodiscard]] bool IsPreferencesDatabase(const char (&type)[4], const char (&creator)[4]) noexcept;
 
 // "Tbmp 1000" for a resource, "record 3" (counted from 1) for a record.
 [[nodiscard]] std::string EntryName(const BitmapEntry& entry);

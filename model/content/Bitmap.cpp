@@ -280,6 +280,11 @@ class MemberDecoder {
             return false;
         }
         layout.Marker = bitmap.Version == 1 && h[8] == FamilyMarkerDepth;
+        // The marker is a bare header, and the high-density members follow it at once: what
+        // its next-member field holds (0 on Palm OS 5 devices, which would end the family) is
+        // not used.
+        if (layout.Marker)
+            layout.Next = 16;
         if (!layout.Marker && !ValidDepth(bitmap.Depth)) {
             Warn(bitmap.Offset, "content-bitmap-header",
                  "depth " + std::to_string(bitmap.Depth) + " is not 1, 2, 4, 8 or 16");
@@ -519,10 +524,12 @@ bool LooksLikeBitmap(ByteSpan bytes) noexcept {
     const std::uint16_t flags = *Be16(bytes, 6);
     const std::uint8_t version = bytes[9];
     const std::uint8_t depth = version == 0 ? 1 : bytes[8] == 0 ? 1 : bytes[8];
+    // A family that starts with the high-density marker (its size fields say nothing): what
+    // follows it must be a version 3 bitmap.
+    if (version == 1 && bytes[8] == FamilyMarkerDepth)
+        return bytes.size() > 16 + 9 && bytes[16 + 9] == 3 && LooksLikeBitmap(bytes.subspan(16));
     if (version > 3 || width == 0 || height == 0 || width > 4096 || height > 4096)
         return false;
-    if (version == 1 && bytes[8] == FamilyMarkerDepth)
-        return true;
     if (!ValidDepth(depth))
         return false;
     const std::size_t needed = (std::size_t{width} * depth + 7) / 8;

@@ -45,9 +45,11 @@ struct Bitmap {
 };
 
 // The most pixels the bitmaps of one database decode to together: this many for each byte
-// of the file (a byte of 1-bit RLE stands for at most 1,020), and one family's worth more.
-// Only entries that share their bytes reach it.
-inline constexpr std::uint64_t FilePixelsPerByte = 1024;
+// of the file, and one family's worth more. The work of decoding and writing a picture
+// follows its pixels, not its bytes (a byte of 1-bit RLE stands for up to 1,020 pixels):
+// this keeps any file Vexlin opens to a second or two of it, whatever its entries share,
+// while pictures stored plainly (at most 8 pixels a byte) are always decoded.
+inline constexpr std::uint64_t FilePixelsPerByte = 8;
 
 // Decodes the bitmap family that starts at bytes[0] (file offset `at`): every member, the
 // empty marker of a high-density family skipped. `where` names the entry in findings. The

@@ -1,8 +1,12 @@
 #include "content/Content.h"
 
+#include "content/Bound.h"
+#include "content/Report.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 
 namespace vexlin::content {
 
@@ -38,13 +42,18 @@ namespace {
 Format IdentifyBooksAndPictures(const DatabaseImage& image, const Structure& structure) {
     const DatabaseHeader& header = image.Header;
     if (structure.Kind == DatabaseKind::Resource) {
+        // The preferences Palm OS keeps: resources named after the applications they belong
+        // to, whatever those hold.
+        if (IsPreferencesDatabase(header.DataBaseType, header.CreatorID))
+            return Format::Preferences;
         bool bitmaps = false, fonts = false, code = false;
         for (const ResourceInfo& r : structure.Resources) {
             bitmaps = bitmaps || IsBitmapType(r.Type);
             fonts = fonts || Is(r.Type, "NFNT") || Is(r.Type, "nfnt");
-            code = code || Is(r.Type, "code") || Is(r.Type, "tAIN");
+            code = code || IsCodeType(r.Type) || Is(r.Type, "tAIN");
         }
-        if (Is(header.DataBaseType, "appl") || code)
+        // Applications, libraries, extensions and panels, or any program's code.
+        if (IsProgramType(header.DataBaseType) || code)
             return Format::Application;
         if (fonts)
             return Format::Font;
@@ -108,6 +117,8 @@ std::string_view FormatName(Format format) noexcept {
         return "application";
     case Format::Font:
         return "font";
+    case Format::Preferences:
+        return "preferences";
     case Format::Unknown:
         break;
     }
@@ -133,16 +144,68 @@ Format IdentifyFormat(const DatabaseImage& image, const Structure& structure) {
 
 namespace {
 
-// One item per record, decoded by `decode`, with the record's number and attributes.
+// What an item costs against the database's OutputBound: its text, its exceptions, itself.
+std::uint64_t TextCharge(std::initializer_list<const std::string*> texts) noexcept {
+    std::uint64_t bytes = 0;
+    for (const std::string* text : texts)
+        bytes += text->size();
+    return OutputBound::PerItem + OutputBound::PerTextByte * bytes;
+}
+std::uint64_t Charge(const MemoItem& item) noexcept {
+    return TextCharge({&item.Text});
+}
+std::uint64_t Charge(const ToDoItem& item) noexcept {
+    return TextCharge({&item.Description, &item.Note});
+}
+std::uint64_t Charge(const DatebookItem& item) noexcept {
+    return TextCharge({&item.Description, &item.Note}) +
+           OutputBound::PerException * item.Exceptions.size();
+}
+std::uint64_t Charge(const AddressItem& item) noexcept {
+    std::uint64_t charge = TextCharge({});
+    for (const auto& field : item.Fields)
+        charge += field ? OutputBound::PerTextByte * field->size() : 0;
+    return charge;
+}
+std::uint64_t Charge(const MailItem& item) noexcept {
+    return TextCharge({&item.Subject, &item.From, &item.To, &item.Cc, &item.Bcc, &item.ReplyTo,
+                       &item.SentTo, &item.Body});
+}
+
+// The finding of a database whose records decode to more than the bound: it names the first
+// record left out.
+void ReportBound(std::vector<Finding>& findings, const Bytes& bytes, std::size_t index,
+                 std::size_t count, const OutputBound& bound) {
+    const std::size_t after = count - index - 1;
+    Report(findings, bytes.Offset, Severity::Warning, "content-output-bound",
+           "record " + std::to_string(index + 1) + ": the records before it decode to all that " +
+               "a file of this size may yield (" + std::to_string(bound.Limit()) +
+               " bytes, 64 for each byte of the file and 1 MiB more: entries share their "
+               "bytes); it and the " +
+               std::to_string(after) + (after == 1 ? " record" : " records") +
+               " after it are left out");
+}
+
+// One item per record, decoded by `decode`, with the record's number and attributes; the
+// records past the database's OutputBound are left out.
 template <typename Payload, typename Decode>
 Payload ReadItems(const DatabaseImage& image, const Structure& structure, Decoding& decoding,
                   Decode decode) {
     Payload payload;
     payload.Items.reserve(structure.Records.size());
+    OutputBound bound(structure.FileSize);
     for (std::size_t i = 0; i < structure.Records.size(); ++i) {
         const RecordInfo& entry = structure.Records[i];
-        auto item =
-            decode(EntryBytes(image, structure, i), "record " + std::to_string(i + 1), decoding);
+        const Bytes bytes = EntryBytes(image, structure, i);
+        const std::size_t found = decoding.Findings.size();
+        auto item = decode(bytes, "record " + std::to_string(i + 1), decoding);
+        if (!bound.Take(Charge(item))) {
+            // What the record left out holds is not reported.
+            decoding.Findings.erase(decoding.Findings.begin() + static_cast<std::ptrdiff_t>(found),
+                                    decoding.Findings.end());
+            ReportBound(decoding.Findings, bytes, i, structure.Records.size(), bound);
+            break;
+        }
         item.Record = i + 1;
         item.Category = entry.Category();
         item.Private = (entry.Attributes & 0x10) != 0;
@@ -155,16 +218,6 @@ Payload ReadItems(const DatabaseImage& image, const Structure& structure, Decodi
 bool KeepsCategories(Format format) noexcept {
     return format == Format::Memo || format == Format::ToDo || format == Format::Datebook ||
            format == Format::Address || format == Format::Mail;
-}
-
-// Hands a book's text that a read without a text sink kept to the sink, and drops it as the
-// sink would have.
-void HandOn(Content& content, const ContentOptions& sinks) {
-    if (Book* book = std::get_if<Book>(&content.Payload); book && sinks.BookText) {
-        if (!book->Text.empty())
-            sinks.BookText(*book, book->Text);
-        book->Text.clear();
-    }
 }
 
 // Reads with the sinks of `sinks` (its encoding is not used).
@@ -225,6 +278,9 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
         content.Payload =
             ReadApplication(image, structure, content.Encoding, content.Findings, bitmaps);
         break;
+    case Format::Preferences:
+        content.Payload = ReadPreferences(structure);
+        break;
     default:
         break;
     }
@@ -234,22 +290,116 @@ Content ReadContentIn(const DatabaseImage& image, const Structure& structure,
     return content;
 }
 
-// Whether the first category's name, which the device itself gives in its language (Unfiled,
-// Nicht abgelegt, ...), reads as Japanese in cp932: valid, and holding kana or kanji (U+3040
-// to U+9FFF, whose UTF-8 forms start with 0xE3 to 0xE9).
-bool JapaneseCategoryNames(const Bytes& appInfo) {
-    if (appInfo.Data.size() < 2 + CategoryNameWidth)
-        return false;
-    const auto name = appInfo.Data.subspan(2, CategoryNameWidth);
-    const auto end = std::find(name.begin(), name.end(), std::uint8_t{0});
-    TextDecoder japanese(JapaneseEncoding);
-    std::size_t replaced = 0;
-    const std::string text =
-        japanese.Decode(name.first(static_cast<std::size_t>(end - name.begin())), &replaced);
-    return replaced == 0 && std::any_of(text.begin(), text.end(), [](char c) {
-               const auto byte = static_cast<unsigned char>(c);
-               return byte >= 0xE3 && byte <= 0xE9;
-           });
+// Weighs text as cp932 (see EncodingEvidence): each character of two bytes, or half-width
+// kana, beside another such character, or alone between bytes that are no letter or digit,
+// speaks for it; a byte cp932 has no character for, a lone character beside an ASCII letter
+// or digit, or a pair that cp1252 reads as an accented letter before a letter, against it.
+void Weigh(ByteSpan text, EncodingEvidence& evidence) {
+    const auto lead = [](std::uint8_t b) {
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    };
+    const auto trail = [](std::uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; };
+    const auto alnum = [](std::uint8_t b) {
+        return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+    };
+    // The length of the character at i: 2 or 1 for cp932 text, 0 for a byte it has none for.
+    const auto length = [&](std::size_t i) -> std::size_t {
+        const std::uint8_t b = text[i];
+        if (b >= 0xA1 && b <= 0xDF)
+            return 1;
+        if (lead(b) && i + 1 < text.size() && trail(text[i + 1]))
+            return 2;
+        return 0;
+    };
+    evidence.Weighed += text.size();
+    bool previousWide = false; // the character before was one of cp932's own
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] < 0x80) {
+            previousWide = false;
+            ++i;
+            continue;
+        }
+        const std::size_t size = length(i);
+        if (size == 0) {
+            ++evidence.Against;
+            previousWide = false;
+            ++i;
+            continue;
+        }
+        const std::size_t next = i + size;
+        const bool nextWide = next < text.size() && text[next] >= 0x80 && length(next) > 0;
+        const bool besideLetter =
+            (i > 0 && alnum(text[i - 1])) || (next < text.size() && alnum(text[next]));
+        // A lead from 0xE0 on (à to ü in cp1252) before a letter (ASCII, or À to ÿ) is how
+        // Latin text reads (São, ação, élène); cp932's kana and common kanji lead below it.
+        const bool latinPair = size == 2 && text[i] >= 0xE0 &&
+                               (text[i + 1] >= 0xC0 || (alnum(text[i + 1]) && text[i + 1] > '9'));
+        if (latinPair)
+            ++evidence.Against;
+        else if (previousWide || nextWide || !besideLetter)
+            ++evidence.Japanese;
+        else
+            ++evidence.Against;
+        previousWide = true;
+        i = next;
+    }
+}
+
+// Where the text fields of a record begin, after the fixed fields before them.
+std::size_t TextStart(Format format, ByteSpan record) {
+    switch (format) {
+    case Format::Memo:
+        return 0;
+    case Format::ToDo:
+        return 3;
+    case Format::Address:
+        return 9;
+    case Format::Mail:
+        return 6;
+    case Format::Datebook: {
+        const std::uint16_t flags = Be16(record, 6).value_or(0);
+        std::size_t at = 8 + (flags & 0x4000 ? 2 : 0) + (flags & 0x2000 ? 8 : 0);
+        if (flags & 0x0800)
+            at += 2 + 2 * std::size_t{Be16(record, at).value_or(0)};
+        return at;
+    }
+    default:
+        return record.size();
+    }
+}
+
+// The database's text weighed as cp932, before any of it is decoded: the category names (and
+// an address book's labels), the records' text fields, an application's names. Records that
+// share their bytes are weighed as far as the file's size once over.
+EncodingEvidence WeighEncoding(const DatabaseImage& image, const Structure& structure) {
+    EncodingEvidence evidence;
+    const Format format = IdentifyFormat(image, structure);
+    const ByteSpan appInfo = AppInfoBytes(image, structure).Data;
+    if (KeepsCategories(format) ||
+        (structure.Kind == DatabaseKind::Record && PlausibleCategories(appInfo))) {
+        for (std::size_t i = 0; i < CategoryCount; ++i) {
+            const ByteSpan name = Sub(appInfo, 2 + i * CategoryNameWidth, CategoryNameWidth);
+            Weigh(name.first(static_cast<std::size_t>(
+                      std::find(name.begin(), name.end(), std::uint8_t{0}) - name.begin())),
+                  evidence);
+        }
+    }
+    if (format == Format::Address)
+        Weigh(Sub(appInfo, CategoryBlockSize + 6, AddressLabelCount * 16), evidence);
+    const std::uint64_t most = structure.FileSize + 65536;
+    if (structure.Kind == DatabaseKind::Record && KeepsCategories(format)) {
+        for (std::size_t i = 0; i < structure.Records.size() && evidence.Weighed < most; ++i) {
+            const ByteSpan record = EntryBytes(image, structure, i).Data;
+            Weigh(Sub(record, TextStart(format, record)), evidence);
+        }
+    } else if (structure.Kind == DatabaseKind::Resource && format == Format::Application) {
+        for (std::size_t i = 0; i < structure.Resources.size() && evidence.Weighed < most; ++i) {
+            const ResourceInfo& r = structure.Resources[i];
+            if (Is(r.Type, "tAIN") || Is(r.Type, "tver") || Is(r.Type, "tAIS"))
+                Weigh(EntryBytes(image, structure, i).Data, evidence);
+        }
+    }
+    return evidence;
 }
 
 } // namespace
@@ -258,30 +408,31 @@ Content ReadContent(const DatabaseImage& image, const Structure& structure,
                     const ContentOptions& options) {
     if (!options.Encoding.empty())
         return ReadContentIn(image, structure, options.Encoding, options);
-    if (JapaneseCategoryNames(AppInfoBytes(image, structure))) {
-        // A trial: what it decodes reaches the sinks only once the encoding is taken. It keeps
-        // no pixels when the caller keeps none; a trial that is taken then reads the bitmaps
-        // again for the caller's sink.
-        ContentOptions trial;
-        trial.Pixels = options.Pixels && !options.Bitmaps;
-        Content japanese = ReadContentIn(image, structure, JapaneseEncoding, trial);
-        const bool valid =
-            std::none_of(japanese.Findings.begin(), japanese.Findings.end(),
-                         [](const Finding& f) { return f.Code == "content-encoding"; });
-        if (valid) {
-            const bool bitmaps = std::holds_alternative<BitmapSet>(japanese.Payload) ||
-                                 std::holds_alternative<Application>(japanese.Payload);
-            if (bitmaps && options.Bitmaps)
-                japanese = ReadContentIn(image, structure, JapaneseEncoding, options);
-            else
-                HandOn(japanese, options);
-            japanese.EncodingDetected = true;
-            return japanese;
-        }
+    // Decided before anything is decoded, so that the payload is read once, straight to the
+    // sinks.
+    const EncodingEvidence evidence = WeighEncoding(image, structure);
+    const bool japanese = evidence.Japanese > 0 && evidence.Japanese >= 4 * evidence.Against;
+    Content content =
+        ReadContentIn(image, structure, japanese ? JapaneseEncoding : DefaultEncoding, options);
+    content.EncodingDetected = true;
+    content.Evidence = evidence;
+    const std::uint64_t weight = evidence.Japanese + evidence.Against;
+    // Nothing for cp932 leaves the default sure; a little, or a near balance, does not.
+    content.Evidence.Thin =
+        evidence.Japanese > 0 &&
+        (weight < EncodingEvidenceEnough || (!japanese && evidence.Japanese >= evidence.Against));
+    if (content.Evidence.Thin) {
+        // At the start of the file: it is about the whole database.
+        content.Findings.insert(
+            content.Findings.begin(),
+            Finding{0, Severity::Note, "content-encoding-guess",
+                    "the text is read as " + content.Encoding +
+                        " on thin evidence: " + std::to_string(evidence.Japanese) +
+                        " character(s) read as cp932 text, " + std::to_string(evidence.Against) +
+                        " against, in " + std::to_string(evidence.Weighed) +
+                        " bytes weighed (--encoding names the encoding)"});
     }
-    Content latin = ReadContentIn(image, structure, DefaultEncoding, options);
-    latin.EncodingDetected = true;
-    return latin;
+    return content;
 }
 
 void MergeFindings(Structure& structure, const std::vector<Finding>& findings) {

@@ -34,7 +34,7 @@ namespace vexlin::content {
 // The app info area's bytes (empty when there is none).
 [[nodiscard]] Bytes AppInfoBytes(const DatabaseImage& image, const Structure& structure) noexcept;
 
-enum class Format { Unknown, Memo, ToDo, Datebook, Address, Mail, PalmDoc, Mobi, Bitmaps, Application, Font };
+enum class Format { Unknown, Memo, ToDo, Datebook, Address, Mail, PalmDoc, Mobi, Bitmaps, Application, Font, Preferences };
 
 // The name used in JSON "Format" and in the [Content] section: "memo", "todo", ...
 [[nodiscard]] std::string_view FormatName(Format format) noexcept;
@@ -44,8 +44,8 @@ enum class Format { Unknown, Memo, ToDo, Datebook, Address, Mail, PalmDoc, Mobi,
 [[nodiscard]] Format IdentifyFormat(const DatabaseImage& image, const Structure& structure);
 
 struct ContentOptions {
-    // The iconv name of the 8-bit text encoding. Empty: detected, cp932 when the first
-    // category's name is a Japanese device's and all the text is valid cp932, else cp1252.
+    // The iconv name of the 8-bit text encoding. Empty: detected from the database's text
+    // (EncodingEvidence), cp932 or the default.
     std::string Encoding;
     // When set, a book's text goes to it as it is decoded and Book::Text stays empty.
     BookTextSink BookText;
@@ -55,19 +55,39 @@ struct ContentOptions {
     bool Pixels = true;
 };
 
+// What the encoding was decided on, before the payload is read: the database's text read as
+// cp932 (category names, labels, the records' text fields, an application's names), weighed
+// whole. A character of two bytes (or a half-width kana) beside another, or standing alone
+// between spaces and punctuation, speaks for cp932; a byte cp932 has no character for, a lone
+// one beside a Latin letter or digit (don’t, “Hello”), or a pair that reads in cp1252 as an
+// accented letter before a letter (São, ação), against. cp932 is taken when it has at least
+// four times the evidence against it.
+struct EncodingEvidence {
+    std::uint64_t Weighed = 0;  // bytes of text weighed
+    std::uint64_t Japanese = 0; // characters that read as cp932 text
+    std::uint64_t Against = 0;  // bytes or characters that do not
+    // Some evidence for cp932, but fewer than EncodingEvidenceEnough characters either way, or
+    // (read as the default) at least as many for cp932 as against: reported as
+    // content-encoding-guess.
+    bool Thin = false;
+};
+inline constexpr std::uint64_t EncodingEvidenceEnough = 8;
+
 struct Content {
     Format Kind = Format::Unknown;
     std::string Encoding;          // as used
     bool EncodingDetected = false; // chosen from the database's own text, not given
+    EncodingEvidence Evidence;     // what it was chosen on (when detected)
     std::vector<Finding> Findings; // codes begin "content-", in file order
     // The standard category block at the start of the app info, when it holds one.
     std::optional<CategoryInfo> Categories;
     // The decoded form of each format family: one alternative per family, each with its
     // items in record order (one item per record).
     // PalmDOC and Mobipocket books share Book; bitmaps of records or resources are a
-    // BitmapSet; applications and font databases an Application.
+    // BitmapSet; applications and font databases an Application; the preferences databases
+    // Preferences.
     std::variant<std::monostate, Memos, ToDos, Datebook, AddressBook, MailBox, Book, BitmapSet,
-                 Application>
+                 Application, Preferences>
         Payload;
 };
 

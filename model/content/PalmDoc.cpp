@@ -1,10 +1,12 @@
 #include "content/PalmDoc.h"
 
+#include "content/Bound.h"
 #include "content/Content.h"
 #include "content/HuffCdic.h"
 #include "content/Report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -31,6 +33,34 @@ BookCompression CompressionOf(std::uint16_t value) noexcept {
     default:
         return BookCompression::Unknown;
     }
+}
+
+// Record 0's encryption field, after compression, text length, text records, record size.
+constexpr std::size_t EncryptionAt = 12;
+// The old Mobipocket encryption keeps its key, 16 bytes, from byte 14 of a PalmDOC header.
+constexpr std::size_t OldKeyEnd = 14 + 16;
+
+BookEncryption EncryptionOf(std::uint16_t value) noexcept {
+    switch (value) {
+    case 0:
+        return BookEncryption::None;
+    case 1:
+        return BookEncryption::OldMobipocket;
+    case 2:
+        return BookEncryption::Mobipocket;
+    default:
+        return BookEncryption::Unknown;
+    }
+}
+
+// The encryption field of record 0. A MOBI header's book always has it; a PalmDOC book
+// keeps its reading position there, so that only the old Mobipocket encryption with room
+// for its key counts.
+std::uint16_t ReadEncryption(ByteSpan record0, bool mobi) noexcept {
+    const std::uint16_t value = Be16(record0, EncryptionAt).value_or(0);
+    if (mobi)
+        return value;
+    return value == 1 && record0.size() >= OldKeyEnd ? value : 0;
 }
 
 // Readies a big text buffer for `expected` bytes in a few steps: its whole 2 MB pages as huge
@@ -170,6 +200,20 @@ std::string_view CompressionName(BookCompression compression) noexcept {
     case BookCompression::HuffCdic:
         return "huffcdic";
     case BookCompression::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+std::string_view EncryptionName(BookEncryption encryption) noexcept {
+    switch (encryption) {
+    case BookEncryption::None:
+        return "none";
+    case BookEncryption::OldMobipocket:
+        return "old-mobipocket";
+    case BookEncryption::Mobipocket:
+        return "mobipocket";
+    case BookEncryption::Unknown:
         break;
     }
     return "unknown";
@@ -321,6 +365,14 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
                                     record.Value.size()});
         }
     }
+    book.EncryptionValue = ReadEncryption(record0.Data, book.Mobi.has_value());
+    book.Encryption = EncryptionOf(book.EncryptionValue);
+    if (book.Encryption != BookEncryption::None) {
+        Report(findings, record0.Offset + EncryptionAt, Severity::Note, "content-encrypted",
+               "the text is encrypted (" + std::string(EncryptionName(book.Encryption)) + ", " +
+                   std::to_string(book.EncryptionValue) + "); it is not decoded");
+        return book;
+    }
     if (book.Compression == BookCompression::Unknown) {
         Report(findings, record0.Offset, Severity::Note, "content-compression",
                "compression " + std::to_string(book.CompressionValue) + " is unknown");
@@ -353,7 +405,11 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     if (sink) {
         piece.reserve(SinkPiece + 4 * PalmDocRecordMax);
     } else {
-        book.Text.reserve(std::min<std::size_t>(book.TextLength, last * PalmDocRecordMax) + 4096);
+        const std::uint64_t most =
+            OutputBound(structure.FileSize).Limit() / OutputBound::PerTextByte;
+        book.Text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+                              {book.TextLength, last * PalmDocRecordMax, most})) +
+                          4096);
         // What the records can decode to is mapped ahead, never more than a few times their
         // bytes (a header may declare any length).
         std::size_t stored = 0;
@@ -364,25 +420,91 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     std::string raw;
     std::vector<char> scratch(PalmDocRecordMax + PalmDocSlack);
     std::string huffText;
+    // Text records that share their bytes would decode once for each: the text stops at what
+    // a file of this size may yield.
+    OutputBound bound(structure.FileSize);
+    const std::uint64_t most = bound.Limit() / OutputBound::PerTextByte; // bytes of text
+    std::uint64_t converted = 0; // bytes of UTF-8 handed to the sink in pieces
+    const bool piecewise = [&] {
+        std::string name = book.Encoding;
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        return name == "UTF-8" || name == "UTF8" || name == "CP932" || name == "SHIFT_JIS" ||
+               name == "SHIFT-JIS" || name == "SJIS" || name == "WINDOWS-31J";
+    }();
+    const auto cut = [&](std::size_t index, std::string& text, std::size_t from,
+                         std::uint64_t room) {
+        std::size_t size =
+            from + static_cast<std::size_t>(std::min<std::uint64_t>(room, text.size() - from));
+        while (size > from && size < text.size() &&
+               (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80)
+            --size; // not inside a character
+        text.resize(size);
+        Report(findings, EntryBytes(image, structure, index).Offset, Severity::Warning,
+               "content-output-bound",
+               RecordName(index) + ": the text records up to it decode to all that a file of " +
+                   "this size may yield (" + std::to_string(bound.Limit()) +
+                   " bytes, 64 for each byte of the file and 1 MiB more: entries share their "
+                   "bytes); the text is cut there");
+    };
     for (std::size_t index = 1; index <= last; ++index) {
         const Bytes record = EntryBytes(image, structure, index);
         const ByteSpan decoded =
             DecodeRecord(book, record.Data, record.Offset, index, scratch.data(),
                          huff ? &*huff : nullptr, huffText, findings);
         book.DecodedLength += decoded.size();
+        const std::uint64_t room = bound.TextLeft();
         if (decoder.SingleByteEncoding()) {
+            const std::size_t before = out.size();
             book.Replaced += decoder.Append(decoded, out);
+            if (!bound.Take(OutputBound::PerTextByte * (out.size() - before))) {
+                cut(index, out, before, room);
+                break;
+            }
             if (sink && piece.size() >= SinkPiece) {
                 sink(book, piece);
                 piece.clear();
             }
         } else {
+            const std::size_t before = raw.size();
             raw.append(reinterpret_cast<const char*>(decoded.data()), decoded.size());
+            if (!bound.Take(OutputBound::PerTextByte * decoded.size())) {
+                cut(index, raw, before, room);
+                break;
+            }
+            // With a sink, UTF-8 and cp932 text converts in pieces too, each ending at a byte
+            // below 0x40: in both a character of its own, never part of another.
+            if (sink && piecewise && raw.size() >= SinkPiece) {
+                const auto end = std::find_if(raw.rbegin(), raw.rend(), [](char c) {
+                    return static_cast<unsigned char>(c) < 0x40;
+                });
+                const auto upTo = static_cast<std::size_t>(raw.rend() - end);
+                if (upTo > 0) {
+                    book.Replaced += decoder.Append(
+                        {reinterpret_cast<const std::uint8_t*>(raw.data()), upTo}, piece);
+                    raw.erase(0, upTo);
+                    if (converted + piece.size() > most) {
+                        cut(index, piece, 0, most - converted);
+                        raw.clear();
+                        sink(book, piece);
+                        piece.clear();
+                        break;
+                    }
+                    converted += piece.size();
+                    sink(book, piece);
+                    piece.clear();
+                }
+            }
         }
     }
-    if (!decoder.SingleByteEncoding())
+    if (!decoder.SingleByteEncoding()) {
         book.Replaced +=
             decoder.Append({reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()}, out);
+        // Converted, the text may grow (two bytes of cp932 to three of UTF-8): it is cut again
+        // at the bound, unless the records' bytes were cut there already.
+        if (converted + out.size() > most && !bound.Reached())
+            cut(last, out, 0, most - std::min(most, converted));
+    }
     if (sink && !piece.empty())
         sink(book, piece);
     if (book.DecodedLength != book.TextLength)

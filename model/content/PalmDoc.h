@@ -26,6 +26,11 @@ enum class BookCompression { None, PalmDoc, HuffCdic, Unknown };
 // "none", "palmdoc", "huffcdic", "unknown"
 [[nodiscard]] std::string_view CompressionName(BookCompression compression) noexcept;
 
+// Record 0's encryption field: 0 none, 1 the old Mobipocket encryption, 2 Mobipocket's.
+enum class BookEncryption { None, OldMobipocket, Mobipocket, Unknown };
+// "none", "old-mobipocket", "mobipocket", "unknown"
+[[nodiscard]] std::string_view EncryptionName(BookEncryption encryption) noexcept;
+
 // What went wrong while one record was decompressed; the record is decoded past each fault.
 struct DecompressFaults {
     std::size_t BadReferences = 0; // back-references before the start of the record's text
@@ -46,12 +51,18 @@ struct Book {
     std::uint32_t TextLength = 0; // declared
     std::uint16_t RecordCount = 0;
     std::uint16_t RecordSize = 0;
+    // The encryption field as record 0 holds it. Without a MOBI header bytes 12 to 15 may be
+    // the reading position instead: the field counts there only when it says 1 and record 0
+    // is long enough for the key at byte 14 (else it is taken as 0). An encrypted book's text
+    // is neither decrypted nor decoded.
+    std::uint16_t EncryptionValue = 0;
+    BookEncryption Encryption = BookEncryption::None;
     std::optional<MobiHeader> Mobi;
     std::string Encoding;          // iconv name the text was converted from
     std::size_t DecodedLength = 0; // bytes of text the records held, before conversion
     std::size_t Replaced = 0;      // sequences the conversion replaced
-    // The text records were read: false for an unknown compression, or HUFF/CDIC tables that
-    // cannot be read.
+    // The text records were read: false for an encrypted book, an unknown compression, or
+    // HUFF/CDIC tables that cannot be read.
     bool TextRead = false;
     std::string Text;              // UTF-8
 };

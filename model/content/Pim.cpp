@@ -20,6 +20,33 @@ int DaysInMonth(int year, int month) noexcept {
     return month == 2 && LeapYear(year) ? 29 : days[month - 1];
 }
 
+// Days since 1970-01-01 (the civil-from-days algorithm, run backwards).
+long DayNumber(const Date& d) noexcept {
+    const int y = d.Month <= 2 ? d.Year - 1 : d.Year;
+    const int era = y / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (d.Month + (d.Month > 2 ? -3 : 9)) + 2) / 5 + d.Day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097L + doe - 719468;
+}
+
+Date FromDayNumber(long z) noexcept {
+    z += 719468;
+    const long era = z / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    return {static_cast<int>(yoe + era * 400 + (month <= 2)), month,
+            static_cast<int>(doy - (153 * mp + 2) / 5 + 1)};
+}
+
+int WeekDayOf(long dayNumber) noexcept {
+    // 1970-01-01 was a Thursday; 0 = Sunday. The device's dates from 1904 come before it.
+    return static_cast<int>(((dayNumber + 4) % 7 + 7) % 7);
+}
+
 std::string Hex4(std::uint32_t value) {
     char text[12];
     std::snprintf(text, sizeof text, "0x%04x", value);
@@ -52,7 +79,9 @@ std::string TextField(Reader& in, std::string_view what) {
     return in.Text(what).value_or(std::string());
 }
 
-template <typename ItemType> ItemType Finished(ItemType item, const Reader& in) {
+// The item once its record is read: what follows its last field reported, its damage marked.
+template <typename ItemType> ItemType Finished(ItemType item, Reader& in) {
+    in.CheckHidden();
     item.Damaged = in.Damaged;
     return item;
 }
@@ -117,6 +146,47 @@ ToDoItem DecodeToDo(const Bytes& record, const std::string& where, Decoding& d) 
     return Finished(std::move(item), in);
 }
 
+std::optional<Date> FirstOccurrence(const DatebookItem& item) {
+    if (!item.When)
+        return std::nullopt;
+    if (!item.Repeat)
+        return item.When;
+    const EventRepeat& r = *item.Repeat;
+    if (r.Type == RepeatType::Unknown || r.Frequency <= 0 ||
+        (r.Type == RepeatType::MonthlyByDay && r.Week > 4))
+        return std::nullopt;
+    const Date& start = *item.When;
+    long first = DayNumber(start);
+    if (r.Type == RepeatType::Weekly && !r.Days.empty()) {
+        // Weeks count from the one the date lies in (starting on the repeat's first day of
+        // the week, Monday as a calendar takes it when that is none); within Frequency
+        // weeks and seven days one of the days comes.
+        const int weekStart = r.WeekStart >= 0 && r.WeekStart < 7 ? r.WeekStart : 1;
+        const long weekOne = first - (WeekDayOf(first) - weekStart + 7) % 7;
+        while ((first - weekOne) / 7 % r.Frequency != 0 ||
+               std::find(r.Days.begin(), r.Days.end(), WeekDayOf(first)) == r.Days.end())
+            ++first;
+    } else if (r.Type == RepeatType::MonthlyByDay) {
+        // The chosen weekday of the date's month, or else of the repeat's next month.
+        for (int months = 0;; months += r.Frequency) {
+            const int index = start.Year * 12 + start.Month - 1 + months;
+            const Date monthStart{index / 12, index % 12 + 1, 1};
+            const long one = DayNumber(monthStart);
+            const int offset = (r.Day - WeekDayOf(one) + 7) % 7;
+            const int weeks =
+                r.Week < 4 ? r.Week
+                           : (DaysInMonth(monthStart.Year, monthStart.Month) - 1 - offset) / 7;
+            if (one + offset + 7 * weeks >= first) {
+                first = one + offset + 7 * weeks;
+                break;
+            }
+        }
+    }
+    if (r.End && DayNumber(*r.End) < first)
+        return std::nullopt;
+    return FromDayNumber(first);
+}
+
 namespace {
 
 void ReadRepeat(Reader& in, DatebookItem& item) {
@@ -161,6 +231,18 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
                         "monthly repeat on day " + std::to_string(*on) + " of 35");
     }
     item.Repeat = repeat;
+    if (repeat.Type == RepeatType::Unknown ||
+        (repeat.Type == RepeatType::MonthlyByDay && repeat.Week > 4))
+        return; // reported above
+    if (repeat.Frequency == 0) {
+        in.ReportAt(in.Position() - 4, Severity::Warning, "content-repeat-frequency",
+                    "repeat frequency 0: the repeat has no meaning (left out of an export)");
+    } else if (item.When && !FirstOccurrence(item)) {
+        in.ReportAt(in.Position() - 6, Severity::Warning, "content-repeat-never",
+                    "the repeat ends on " + repeat.End->Iso() +
+                        ", before the first of its days from " + item.When->Iso() +
+                        ": the event never occurs (left out of an export)");
+    }
 }
 
 } // namespace
@@ -182,19 +264,26 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
         item.Start = CheckedTime(in, 0, *startHour, *startMinute, "start time");
         if (endHour && endMinute)
             item.End = CheckedTime(in, 2, *endHour, *endMinute, "end time");
+        if (item.Start && item.End &&
+            item.End->Hour * 60 + item.End->Minute < item.Start->Hour * 60 + item.Start->Minute)
+            in.ReportAt(2, Severity::Warning, "content-end-before-start",
+                        "the event ends at " + item.End->Text() + ", before it starts at " +
+                            item.Start->Text() + " (left out of an export)");
     }
     if (!flags)
         return Finished(std::move(item), in);
     item.Flags = *flags;
     item.UnknownFlags = *flags & static_cast<std::uint16_t>(~DatebookKnownFlags);
-    if (item.UnknownFlags != 0) {
+    // The low byte is padding that devices leave as it was (0x24aa in a real datebook): kept,
+    // but only an unknown bit among the named ones of the high byte is worth a note.
+    if ((item.UnknownFlags & 0xFF00) != 0) {
         in.ReportAt(6, Severity::Note, "content-unknown-flags",
-                    "flag bits " + Hex4(item.UnknownFlags) + " unknown (kept)");
+                    "flag bits " + Hex4(item.UnknownFlags & 0xFF00) + " unknown (kept)");
     }
     if (*flags & 0x4000) {
         const auto advance = in.U8("alarm");
         const auto unit = in.U8("alarm unit");
-        if (advance && unit) {
+        if (advance && unit && static_cast<std::int8_t>(*advance) != -1) {
             EventAlarm alarm;
             alarm.Advance = static_cast<std::int8_t>(*advance);
             alarm.RawUnit = *unit;
@@ -202,6 +291,11 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
             if (alarm.Unit == AlarmUnit::Unknown)
                 in.ReportAt(in.Position() - 1, Severity::Warning, "content-alarm-unit",
                             "unknown alarm unit " + std::to_string(*unit));
+            if (alarm.Advance < 0)
+                in.ReportAt(in.Position() - 2, Severity::Warning, "content-alarm-advance",
+                            "alarm advance " + std::to_string(alarm.Advance) +
+                                ": after the start, which the device never sets (left out of an "
+                                "export)");
             item.Alarm = alarm;
         }
     }

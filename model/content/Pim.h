@@ -54,6 +54,7 @@ struct ToDoItem : Item {
 };
 
 enum class AlarmUnit { Minutes, Hours, Days, Unknown };
+// The alarm a record sets; an advance of -1, the device's "no alarm", is decoded as none.
 struct EventAlarm {
     int Advance = 0;
     AlarmUnit Unit = AlarmUnit::Minutes;
@@ -147,6 +148,13 @@ struct MailBox {
 [[nodiscard]] DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decoding& d);
 [[nodiscard]] AddressItem DecodeAddress(const Bytes& record, const std::string& where, Decoding& d);
 [[nodiscard]] MailItem DecodeMail(const Bytes& record, const std::string& where, Decoding& d);
+
+// The first day a datebook event occurs on: its date, or for a weekly or monthly-by-day
+// repeat the first of the repeat's days on or after it (the device shows the event on those
+// days only, where a calendar would show its date as well). Nothing when the event never
+// occurs (the repeat ends first) or its repeat has no meaning (an unknown type, frequency 0,
+// a week past the fifth); the decoder reports each.
+[[nodiscard]] std::optional<Date> FirstOccurrence(const DatebookItem& item);
 
 // The parts of the app info after the category block.
 void DecodeDatebookAppInfo(const Bytes& appInfo, Datebook& book);

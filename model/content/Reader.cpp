@@ -1,6 +1,7 @@
 #include "content/Reader.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace vexlin::content {
@@ -94,6 +95,51 @@ std::optional<std::string> Reader::Text(std::string_view what) {
                "the " + std::string(what) + " has no terminating NUL");
     }
     return text;
+}
+
+void Reader::CheckHidden() {
+    if (Truncated)
+        return;
+    const auto* begin = Data.data() + At;
+    const auto* end = Data.data() + Data.size();
+    const auto* first = std::find_if(begin, end, [](std::uint8_t b) { return b != 0; });
+    if (first == end)
+        return;
+    // The quote: its first bytes as text, then every byte that could pass for an escape or
+    // move a terminal escaped as the dump's text modes escape them.
+    constexpr std::size_t QuoteBytes = 48;
+    const std::size_t count = static_cast<std::size_t>(end - first);
+    std::string text;
+    Context.Text.Append({first, std::min(count, QuoteBytes)}, text);
+    std::string quote;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        char escaped[8];
+        if (byte == '\\') {
+            quote += "\\\\";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            quote += escaped;
+        } else if (byte == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04x",
+                          static_cast<unsigned char>(text[++i]));
+            quote += escaped;
+        } else {
+            quote += text[i];
+        }
+    }
+    // Bytes that show nothing (a line end or a control byte left after the NUL, as real
+    // memos and mail have them) are padding worth a note; anything that reads as text is
+    // text the device keeps but never shows, a warning.
+    const bool readable =
+        std::any_of(first, end, [](std::uint8_t b) { return b > 0x20 && b != 0x7F; });
+    ReportAt(static_cast<std::size_t>(first - Data.data()),
+             readable ? Severity::Warning : Severity::Note,
+             "content-hidden-text",
+             std::to_string(count) + (count == 1 ? " byte" : " bytes") +
+                 " after the last field's NUL, which the device does not show: \"" + quote +
+                 (count > QuoteBytes ? "\"..." : "\""));
 }
 
 std::optional<std::string> Reader::FixedText(std::size_t width, std::string_view what) {

@@ -44,6 +44,10 @@ class Reader {
     std::optional<std::string> FixedText(std::size_t width, std::string_view what);
     // Skips bytes (reserved fields); false when the entry ends first.
     bool Skip(std::size_t count, std::string_view what);
+    // After the last field: bytes left that are not all zero are text the device never shows
+    // ("visible\0hidden"), reported as content-hidden-text at the first of them, the message
+    // quoting its start with backslashes, control characters and NULs escaped.
+    void CheckHidden();
 
     // A finding about the byte at the reader's position (or `at` bytes into the entry).
     void Report(Severity level, std::string_view code, const std::string& message);

@@ -4,12 +4,34 @@
 #include <cstring>
 #include <iconv.h>
 #include <stdexcept>
+#include <strings.h>
 
 namespace vexlin::content {
 
 namespace {
 
 constexpr char Replacement[] = "\xEF\xBF\xBD"; // U+FFFD
+
+// What Palm's Latin encoding puts in place of cp1252's, as UTF-8: the card suits of its fonts
+// at 0x8D to 0x90, where cp1252 has nothing but the Z caron at 0x8E (the device draws a club
+// there: Palm OS never defined the Z caron). 0x81 and 0x9D (the command stroke of Palm OS 3.0,
+// which Unicode does not have) stay undefined. The glyphs Palm OS 3.1 copied
+// below 0x20 (the ellipsis at 0x18, ...) are drawn for the system's own labels: in text those
+// bytes stay the control characters they are in ASCII.
+struct Addition {
+    std::uint8_t Byte;
+    const char* Utf8;
+};
+constexpr Addition PalmLatinAdditions[] = {
+    {0x8D, "\xE2\x99\xA6"}, // U+2666 black diamond suit
+    {0x8E, "\xE2\x99\xA3"}, // U+2663 black club suit
+    {0x8F, "\xE2\x99\xA5"}, // U+2665 black heart suit
+    {0x90, "\xE2\x99\xA0"}, // U+2660 black spade suit
+};
+
+bool IsPalmLatin(const std::string& encoding) noexcept {
+    return strcasecmp(encoding.c_str(), PalmLatinEncoding) == 0;
+}
 
 iconv_t Open(const std::string& encoding) {
     const iconv_t handle = iconv_open("UTF-8", encoding.c_str());
@@ -20,7 +42,9 @@ iconv_t Open(const std::string& encoding) {
 
 } // namespace
 
-TextDecoder::TextDecoder(const std::string& encoding) : Name(encoding), Handle(Open(encoding)) {
+TextDecoder::TextDecoder(const std::string& encoding)
+    : Name(IsPalmLatin(encoding) ? PalmLatinEncoding : encoding),
+      Handle(Open(IsPalmLatin(encoding) ? "CP1252" : encoding)) {
     // What iconv makes of each byte alone: when every byte is a character or invalid by
     // itself (none starts a sequence), the encoding is single-byte and converts by table.
     SingleByte = true;
@@ -41,6 +65,10 @@ TextDecoder::TextDecoder(const std::string& encoding) : Name(encoding), Handle(O
         Table[byte].assign(chunk, static_cast<std::size_t>(to - chunk));
     }
     iconv(static_cast<iconv_t>(Handle), nullptr, nullptr, nullptr, nullptr);
+    if (Name == PalmLatinEncoding) {
+        for (const Addition& added : PalmLatinAdditions)
+            Table[added.Byte] = added.Utf8;
+    }
     AsciiCompatible = true;
     for (unsigned byte = 0x20; byte < 0x7F; ++byte) {
         AsciiCompatible = AsciiCompatible && Table[byte].size() == 1 &&

@@ -1,6 +1,6 @@
-// Device text to UTF-8: the 8-bit encodings Palm devices wrote (Windows-1252 on Latin
-// devices, Shift-JIS as cp932 on Japanese ones) converted through iconv, with invalid or cut
-// sequences replaced by U+FFFD and counted, never dropped.
+// Device text to UTF-8: the 8-bit encodings Palm devices wrote (Palm's Latin encoding on
+// Latin devices, Shift-JIS as cp932 on Japanese ones) converted through iconv, with invalid or
+// cut sequences replaced by U+FFFD and counted, never dropped.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,10 @@
 
 namespace vexlin::content {
 
-inline constexpr const char* DefaultEncoding = "CP1252";
+// Palm's Latin encoding: Windows-1252 with the card suits of Palm's fonts at 0x8D to 0x90.
+// Not an iconv name: the decoder builds it on iconv's cp1252.
+inline constexpr const char* PalmLatinEncoding = "palm-latin";
+inline constexpr const char* DefaultEncoding = PalmLatinEncoding;
 inline constexpr const char* JapaneseEncoding = "CP932";
 
 class TextDecoder {

@@ -323,6 +323,22 @@ def main():
     if code != 0:
         fail("vexlin exited with %d" % code)
     step("File, Exit ends the program with status 0")
+
+    # Started as a file manager starts it: each file named opens in a window of its own.
+    named = subprocess.Popen([VEXLIN, "Memos.pdb", "Addresses.pdb"], cwd=SAMPLES,
+                             env=dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"))
+    app = wait("the second vexlin in the accessibility tree", lambda: application(named.pid))
+    def titles():
+        # Their accessible states may lack "showing" (they opened before the frame was first
+        # exposed), so the windows are found by role and title alone.
+        return sorted(n.name for n in find(app, "frame", visible=False) if n.name.startswith("/"))
+    expected = sorted(os.path.join(SAMPLES, name) for name in ("Addresses.pdb", "Memos.pdb"))
+    wait("two windows titled with the files' paths", lambda: titles() == expected)
+    wait("the status of Addresses.pdb, opened last", lambda: has_status(app, "Record: 1 of 3"))
+    shot("named-files")
+    named.terminate()
+    named.wait(timeout=TIMEOUT)
+    step("vexlin Memos.pdb Addresses.pdb: two windows, titled with the files' whole paths")
     print("e2e: %d passed, 0 failed" % len(steps))
 
 

@@ -26,6 +26,10 @@ void PrintPayload(StreamTarget& out, const Content&, const Book& p) {
     Labelled(out, "Text records",
              std::to_string(p.RecordCount) + " of up to " + std::to_string(p.RecordSize) +
                  " bytes");
+    if (p.Encryption != BookEncryption::None)
+        Labelled(out, "Encryption",
+                 std::string(EncryptionName(p.Encryption)) + " (" +
+                     std::to_string(p.EncryptionValue) + "): encrypted, the text is not decoded");
     if (p.Mobi) {
         const MobiHeader& m = *p.Mobi;
         Labelled(out, "MOBI header",
@@ -33,17 +37,17 @@ void PrintPayload(StreamTarget& out, const Content&, const Book& p) {
                      ", file version " + std::to_string(m.FileVersion) + ", encoding " +
                      std::to_string(m.TextEncoding) + ", first non-book record " +
                      std::to_string(m.FirstNonBook));
-        Labelled(out, "Full name", ControlsEscaped(m.FullName));
+        Labelled(out, "Full name", Escaped(m.FullName));
         for (const ExthRecord& e : m.Exth)
             Labelled(out, "EXTH " + (e.Name.empty() ? std::to_string(e.Type) : std::string(e.Name)),
-                     ControlsEscaped(e.Value));
+                     Escaped(e.Value));
     }
     out.Add("  Text:");
     const std::string_view text = p.Text;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         const std::string_view line = text.substr(start, end - start);
-        out.Add(line.empty() ? std::string() : "    " + ControlsEscaped(line));
+        out.Add(line.empty() ? std::string() : "    " + Escaped(line)); // backslashes doubled
         start = end + 1;
     }
 }
@@ -56,6 +60,8 @@ void AddHead(Json& o, const Book& p) {
     o["RecordCount"] = p.RecordCount;
     o["RecordSize"] = p.RecordSize;
     o["Replaced"] = p.Replaced;
+    o["Encryption"] = EncryptionName(p.Encryption);
+    o["EncryptionValue"] = p.EncryptionValue;
     if (p.Mobi) {
         Json exth = Json::array();
         for (const ExthRecord& e : p.Mobi->Exth)
@@ -79,7 +85,8 @@ void AppendBookText(ExportTarget& target, const Book& book, std::string_view pie
 }
 
 void ExportPayload(ExportTarget& target, const Content&, const Book& p) {
-    // A compression not decoded leaves no text to write, only its finding.
+    // An encrypted book, or a compression not decoded, leaves no text to write, only its
+    // finding.
     if (!p.TextRead)
         return;
     // Written while it was decoded (AppendBookText): only to be closed.

@@ -18,7 +18,8 @@ std::string Dump(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// A string as JSON writes it, every control character (C0, DEL and C1) as \u00XX. The text
+// A string as JSON writes it, every control character (C0, DEL and C1) as \u00XX and every
+// invisible one (InvisibleAt) as \uXXXX. The text
 // comes from the decoders, valid UTF-8 by construction, so that it is copied in runs rather
 // than decoded character by character as the library's serialiser does: a third of the time
 // of --json --content on 65,535 memos.
@@ -29,6 +30,7 @@ constexpr std::array<bool, 256> MayEscape = [] {
     for (unsigned c = 0; c < 0x20; ++c)
         may[c] = true;
     may['"'] = may['\\'] = may[0x7F] = may[0xC2] = true;
+    may[0xD8] = may[0xE1] = may[0xE2] = may[0xEF] = true; // the invisible characters' leads
     return may;
 }();
 
@@ -45,7 +47,9 @@ void AppendString(std::string& out, const std::string& text) {
         const bool c1 = c == 0xC2 && i + 1 < text.size() &&
                         static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7F && !c1)
+        // A bidirectional or zero-width character, as EscapeJsonControls has it.
+        const std::size_t invisible = c >= 0xD8 ? InvisibleAt(text, i) : 0;
+        if (c >= 0x20 && c != '"' && c != '\\' && c != 0x7F && !c1 && invisible == 0)
             continue;
         flush(i);
         switch (c) {
@@ -57,7 +61,10 @@ void AppendString(std::string& out, const std::string& text) {
         default: {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x",
-                          c1 ? static_cast<unsigned char>(text[++i]) : c);
+                          invisible ? CodePoint(text, i, invisible)
+                          : c1      ? static_cast<unsigned char>(text[++i])
+                                    : c);
+            i += invisible ? invisible - 1 : 0;
             out += escaped;
         }
         }
@@ -265,6 +272,11 @@ void WriteContentKey(StreamTarget& out, const Content& c) {
     head["Format"] = FormatName(c.Kind);
     head["Encoding"] = c.Encoding;
     head["EncodingDetected"] = c.EncodingDetected;
+    head["EncodingEvidence"] = c.EncodingDetected ? Json{{"Weighed", c.Evidence.Weighed},
+                                                         {"Japanese", c.Evidence.Japanese},
+                                                         {"Against", c.Evidence.Against},
+                                                         {"Thin", c.Evidence.Thin}}
+                                                  : Json(nullptr);
     head["Categories"] = CategoriesJson(c.Categories);
     std::visit(
         [&](const auto& payload) {

@@ -33,9 +33,11 @@ void AddHead(Json& object, const content::Book& p);
 void AddHead(Json& object, const content::Application& p);
 
 // Formats whose items are not records write their own, separated by commas: a book has none,
-// a bitmap set and an application one per bitmap.
+// a bitmap set and an application one per bitmap, a preferences database one per preference.
 inline void WriteItems(StreamTarget&, const content::Book&) {}
 void WriteItems(StreamTarget& out, const content::BitmapSet& p);
 void WriteItems(StreamTarget& out, const content::Application& p);
+// One item per preference resource.
+void WriteItems(StreamTarget& out, const content::Preferences& p);
 
 } // namespace vexlin::dump

@@ -28,6 +28,7 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::M
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Book& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::BitmapSet& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Application& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::Preferences& p);
 
 // --json --content: writes the file's JSON object (its text as JsonObject gives it) with
 // "Content" added as its last key, and the line end. The per-format parts are declared in
@@ -39,7 +40,7 @@ void WriteContentKey(StreamTarget& out, const content::Content& c);
 // --export DIR: the standard files of one database.
 struct ExportOptions {
     std::filesystem::path Directory;
-    bool Force = false;   // overwrite files that exist
+    bool Force = false;   // replace regular files that exist
     bool Verbose = false; // name each file written on standard error
 };
 
@@ -49,27 +50,38 @@ class ExportError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Where one database's files go: named after its base name, never over an existing file
-// without --force.
+// The name a FILE's exports take: its base name without the extension ("MemoDB" for
+// "a/MemoDB.pdb", "stdin" for -), made one plain name inside DIR: each control character
+// (C0, DEL, C1) becomes "_", and so does each leading dot, so that the name is never "." or
+// "..", never hidden and never taken for one of the export's temporaries.
+[[nodiscard]] std::string ExportBaseName(const std::string& file);
+
+// Where one database's files go: named after its base name, inside DIR and nowhere else. DIR
+// is opened once; nothing below it is followed: its folders are made and opened without
+// following a link, each file is written under a temporary name beside its own and renamed
+// to it when whole, never over an existing file without --force, and with --force only over
+// a regular file. A file that fails is removed.
 class ExportTarget {
   public:
     ExportTarget(ExportOptions options, std::string baseName)
         : Options(std::move(options)), Base(std::move(baseName)) {}
-    ~ExportTarget();
+    ~ExportTarget(); // removes the temporaries of files not finished
     ExportTarget(const ExportTarget&) = delete;
     ExportTarget& operator=(const ExportTarget&) = delete;
-    // The database file's base name without its extension: "MemoDB" for "a/MemoDB.pdb".
+    // The database's ExportBaseName: "MemoDB" for "a/MemoDB.pdb".
     [[nodiscard]] const std::string& BaseName() const noexcept { return Base; }
-    // Writes bytes to DIR/name (name may hold a folder, made when missing); with -v says so.
+    // Writes bytes to DIR/name (name may hold a folder, made when missing; each part a plain
+    // name, else ExportError); with -v says so.
     void Write(const std::string& name, std::string_view bytes);
-    // Appends bytes to DIR/name, made as Write makes it on the first piece and kept open until
-    // CloseAppended. Never throws (the pieces come from inside the content reader): a failure
-    // is kept with its file, whose later pieces are dropped; the other files go on.
+    // Appends bytes to DIR/name, made as Write makes it on the first piece that holds bytes
+    // and kept open until CloseAppended. Never throws (the pieces come from inside the
+    // content reader): a failure is kept with its file, whose later pieces are dropped; the
+    // other files go on.
     void Append(const std::string& name, std::string_view bytes) noexcept;
-    // Whether Append has been called (and CloseAppended not yet).
+    // Whether Append has made a file (and CloseAppended not yet closed it).
     [[nodiscard]] bool Appending() const noexcept { return !Appended.empty(); }
-    // Closes the files Append made; with -v names those written whole. Throws the first
-    // failure.
+    // Gives the files Append made their names; with -v names those written whole. Throws the
+    // first failure.
     void CloseAppended();
     // Runs writes from inside the content reader (a bitmap entry's files): the first
     // ExportError is kept and the writes after it are skipped; ThrowKept throws it.
@@ -80,22 +92,38 @@ class ExportTarget {
     // A file name stem not handed out before in this database: "Tbmp-1000", then
     // "Tbmp-1000-2" for a second resource of that type and ID.
     [[nodiscard]] std::string Distinct(const std::string& stem);
+    // The files written whole so far.
     [[nodiscard]] std::size_t Written() const noexcept { return Count; }
 
   private:
+    // Where a file goes: the folder it is in (opened), its own name, and its path for
+    // messages.
+    struct Place {
+        int Folder = -1;
+        std::string Leaf;
+        std::filesystem::path Path;
+    };
     struct AppendedFile {
         std::string Name;
+        Place Where;
+        std::string Temporary; // its name while it is written
         int Fd = -1;
         std::size_t Bytes = 0;
         std::string Failure; // what() of its ExportError
     };
-    int Create(const std::filesystem::path& path);
-    void Finish(int fd, const std::filesystem::path& path, std::size_t bytes);
+    Place Locate(const std::string& name);
+    int OpenFolder(const std::string& folder);
+    int CreateTemporary(const Place& place, std::string& temporary);
+    void Refuse(const Place& place) const;
+    void Commit(const Place& place, const std::string& temporary);
+    // Every byte of the export goes through here.
+    void Put(int fd, const std::filesystem::path& path, std::string_view bytes);
+    void Finished(const std::filesystem::path& path, std::size_t bytes);
 
     const ExportOptions Options;
     std::string Base;
-    std::filesystem::path MadeFolder; // the folder last made, so that it is made once
-    int FolderFd = -1;                // and opened
+    // DIR ("") and the folders made in it, opened once each.
+    std::map<std::string, int, std::less<>> Folders;
     std::size_t Count = 0;
     std::vector<AppendedFile> Appended;
     std::string Kept; // what() of the first ExportError Keep met
@@ -109,7 +137,8 @@ void ExportBitmapEntry(ExportTarget& target, const content::BitmapEntry& entry);
 // for Mobipocket B.html; ExportPayload for the book then closes them.
 void AppendBookText(ExportTarget& target, const content::Book& book, std::string_view piece);
 
-// Writes the files of a decoded database; false when its format has no export. Throws
+// Writes the files of a decoded database; false when there is nothing to export: a format
+// without an export, or a database with no item to write (no file is then made). Throws
 // ExportError. Records marked deleted (kept by a backup until the next sync) are left out.
 bool Export(ExportTarget& target, const content::Content& c);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Memos& p);
@@ -120,6 +149,8 @@ void ExportPayload(ExportTarget& target, const content::Content& c, const conten
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Book& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::BitmapSet& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Application& p);
+// Preferences are listed, not exported: this writes nothing.
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::Preferences& p);
 
 // The name of an item's category for CATEGORIES and the like: "" for Unfiled (index 0) and for
 // a category without a name.

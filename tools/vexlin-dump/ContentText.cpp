@@ -13,10 +13,11 @@ namespace {
 
 using namespace content;
 
-// Text from a file as a terminal may show it: its control characters escaped (a line end
-// only where the caller has not split the lines).
+// Text from a file as a terminal may show it: its backslashes doubled, so that a "\x1b" the
+// text holds cannot pass for an escaped one, its control and invisible characters escaped (a
+// line end only where the caller has not split the lines).
 std::string Visible(std::string_view text) {
-    return ControlsEscaped(text);
+    return Escaped(text);
 }
 
 void Line(StreamTarget& out, std::string_view label, const std::string& value) {
@@ -229,6 +230,11 @@ void PrintContent(StreamTarget& out, const Content& c) {
     out.Add("[Content]");
     out.Add("Format: " + std::string(FormatName(c.Kind)));
     out.Add("Encoding: " + c.Encoding + (c.EncodingDetected ? " (detected)" : ""));
+    // What the detection weighed, when the text held anything but ASCII.
+    if (const EncodingEvidence& e = c.Evidence; c.EncodingDetected && e.Japanese + e.Against > 0)
+        out.Add("Encoding evidence: " + std::to_string(e.Japanese) + " for cp932, " +
+                std::to_string(e.Against) + " against, in " + std::to_string(e.Weighed) +
+                " bytes of text" + (e.Thin ? " (thin)" : ""));
     if (c.Categories) {
         out.Add("Categories:");
         for (std::size_t i = 0; i < CategoryCount; ++i) {
@@ -251,7 +257,7 @@ void PrintContent(StreamTarget& out, const Content& c) {
         char offset[16];
         std::snprintf(offset, sizeof offset, "%04x", f.Offset);
         out.Add(std::string(offset) + " " + std::string(SeverityName(f.Level)) + " " +
-                std::string(f.Code) + " " + Visible(f.Message));
+                std::string(f.Code) + " " + ControlsEscaped(f.Message)); // as --check has it
     }
 }
 

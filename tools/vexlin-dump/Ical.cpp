@@ -1,21 +1,26 @@
 // The datebook and the to-do list as iCalendar 2.0 (RFC 5545) through libical's component
 // builders: VEVENT with DTSTART/DTEND (untimed events as VALUE=DATE), RRULE, EXDATE and
 // VALARM; VTODO with DUE, PRIORITY, STATUS and CLASS. Times are floating: the device kept
-// local time without a zone. libical escapes, folds and ends lines with CRLF.
+// local time without a zone. libical escapes, folds and ends lines with CRLF. An event is
+// written as the device shows it (from its first occurrence) or, when it means nothing a
+// calendar can hold, left out: the decoder's findings say which.
 //
 // libical is loaded the first time a calendar is written, not linked: linked, it and the ICU
 // libraries it needs would be loaded by every run of vexlin-dump, which costs a small file's
 // run a few milliseconds. Each libical function used below is a pointer of the same name in
 // this file's namespace (found before the library's declaration), filled by LoadLibical.
 #include "ContentModes.h"
+#include "Escape.h"
 
 #include <libical/ical.h>
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <new>
 
 #define VEXLIN_LIBICAL_FUNCTIONS(F)                                                            \
     F(icalcomponent_add_component) F(icalcomponent_add_property)                               \
@@ -93,17 +98,29 @@ Component Calendar() {
     return calendar;
 }
 
+// libical writes a CATEGORIES value with its commas and semicolons as they are (a list to
+// it), so that "Work,Home" would read as two categories. The category goes in with them as
+// these two control characters, which ExportText leaves in no text, and WriteCalendar writes
+// them escaped.
+constexpr char CategoryComma = '\x01';
+constexpr char CategorySemicolon = '\x02';
+
 // UID, DTSTAMP, SUMMARY, DESCRIPTION, CATEGORIES and CLASS, which events and to-dos share.
+// Text goes through ExportText: libical would drop a lone CR and keep other controls.
 void AddCommon(icalcomponent* c, const Content& content, const std::string& base,
                const Item& item, const std::string& summary, const std::string& note) {
-    const std::string uid = base + "-" + std::to_string(item.Record) + "@palm";
+    const std::string uid = UidText(base) + "-" + std::to_string(item.Record) + "@palm";
     icalcomponent_add_property(c, icalproperty_new_uid(uid.c_str()));
     icalcomponent_add_property(c, icalproperty_new_dtstamp(Now()));
-    icalcomponent_add_property(c, icalproperty_new_summary(summary.c_str()));
+    icalcomponent_add_property(c, icalproperty_new_summary(ExportText(summary).c_str()));
     if (!note.empty())
-        icalcomponent_add_property(c, icalproperty_new_description(note.c_str()));
-    if (const std::string category = ExportCategory(content, item.Category); !category.empty())
+        icalcomponent_add_property(c, icalproperty_new_description(ExportText(note).c_str()));
+    if (std::string category = ExportText(ExportCategory(content, item.Category));
+        !category.empty()) {
+        std::replace(category.begin(), category.end(), ',', CategoryComma);
+        std::replace(category.begin(), category.end(), ';', CategorySemicolon);
         icalcomponent_add_property(c, icalproperty_new_categories(category.c_str()));
+    }
     if (item.Private)
         icalcomponent_add_property(c, icalproperty_new_class(ICAL_CLASS_PRIVATE));
 }
@@ -115,7 +132,7 @@ const char* const WeekDays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 std::string RuleText(const EventRepeat& r, const DatebookItem& item) {
     static const char* const frequencies[] = {"", "DAILY", "WEEKLY", "MONTHLY", "MONTHLY", "YEARLY"};
     std::string rule = std::string("FREQ=") + frequencies[static_cast<int>(r.Type)] +
-                       ";INTERVAL=" + std::to_string(std::max(r.Frequency, 1));
+                       ";INTERVAL=" + std::to_string(r.Frequency);
     if (r.Type == RepeatType::Weekly && !r.Days.empty()) {
         rule += ";BYDAY=";
         for (std::size_t i = 0; i < r.Days.size(); ++i)
@@ -139,27 +156,36 @@ std::string RuleText(const EventRepeat& r, const DatebookItem& item) {
 
 void AddAlarm(icalcomponent* event, const EventAlarm& alarm, const std::string& summary) {
     static constexpr int seconds[] = {60, 3600, 86400};
-    if (alarm.Unit == AlarmUnit::Unknown)
+    if (alarm.Unit == AlarmUnit::Unknown || alarm.Advance < 0) // reported by the decoder
         return;
     icalcomponent* valarm = icalcomponent_new_valarm();
     icalcomponent_add_property(valarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
-    icalcomponent_add_property(valarm, icalproperty_new_description(summary.c_str()));
+    icalcomponent_add_property(valarm, icalproperty_new_description(ExportText(summary).c_str()));
     icalcomponent_add_property(
         valarm, icalproperty_new_trigger(icaltriggertype_from_int(
                     -alarm.Advance * seconds[static_cast<int>(alarm.Unit)])));
     icalcomponent_add_component(event, valarm);
 }
 
+// Whether the event means something a calendar can hold: it occurs (FirstOccurrence) and
+// does not end before it starts. The decoder reports each that does not.
+bool Exportable(const DatebookItem& item) {
+    if (item.Start && item.End &&
+        item.End->Hour * 60 + item.End->Minute < item.Start->Hour * 60 + item.Start->Minute)
+        return false;
+    return FirstOccurrence(item).has_value();
+}
+
+// DTSTART is the first occurrence: a calendar counts the start as one even where the repeat
+// does not fall on it, the device does not.
 icalcomponent* Event(const Content& c, const std::string& base, const DatebookItem& item) {
     icalcomponent* event = icalcomponent_new_vevent();
     AddCommon(event, c, base, item, item.Description, item.Note);
-    const Date& when = *item.When;
+    const Date when = *FirstOccurrence(item);
     if (item.Start) {
         icalcomponent_add_property(event, icalproperty_new_dtstart(TimeOf(when, *item.Start)));
-        const Time end = item.End && (item.End->Hour * 60 + item.End->Minute >=
-                                      item.Start->Hour * 60 + item.Start->Minute)
-                             ? *item.End
-                             : *item.Start;
+        // An end time that is none (reported) gives an event of no length.
+        const Time end = item.End.value_or(*item.Start);
         icalcomponent_add_property(event, icalproperty_new_dtend(TimeOf(when, end)));
     } else {
         icalcomponent_add_property(event, icalproperty_new_dtstart(DayOf(when)));
@@ -198,18 +224,46 @@ void WriteCalendar(ExportTarget& target, const Component& calendar) {
     char* text = icalcomponent_as_ical_string_r(calendar.get());
     if (!text)
         throw ExportError(target.BaseName() + ".ics: libical could not write the calendar");
-    const std::string copy(text);
+    std::string copy;
+    for (const char* c = text; *c; ++c) {
+        if (*c == CategoryComma)
+            copy += "\\,";
+        else if (*c == CategorySemicolon)
+            copy += "\\;";
+        else
+            copy += *c;
+    }
     std::free(text);
     target.Write(target.BaseName() + ".ics", copy);
 }
 
 } // namespace
 
+namespace {
+
+// libical does not survive running out of memory (a null allocation crashes it): the address
+// space a calendar takes (about 500 bytes an exception, 2 KB an item, its text a few times
+// over, measured) is asked for once before it is built, so that under a memory limit the
+// export ends with std::bad_alloc, and vexlin-dump's message, instead.
+void ReserveForLibical(std::uint64_t bytes) {
+    void* probe = std::malloc(static_cast<std::size_t>(bytes));
+    if (!probe)
+        throw std::bad_alloc();
+    std::free(probe);
+}
+
+} // namespace
+
 void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
     LoadLibical(target.BaseName() + ".ics");
+    std::uint64_t need = 0;
+    for (const DatebookItem& item : p.Items)
+        need +=
+            2048 + 512 * item.Exceptions.size() + 8 * (item.Description.size() + item.Note.size());
+    ReserveForLibical(need);
     const Component calendar = Calendar();
     for (const DatebookItem& item : p.Items) {
-        if (!item.Deleted && item.When)
+        if (!item.Deleted && Exportable(item))
             icalcomponent_add_component(calendar.get(), Event(c, target.BaseName(), item));
     }
     WriteCalendar(target, calendar);
@@ -217,6 +271,10 @@ void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
 
 void ExportPayload(ExportTarget& target, const Content& c, const ToDos& p) {
     LoadLibical(target.BaseName() + ".ics");
+    std::uint64_t need = 0;
+    for (const ToDoItem& item : p.Items)
+        need += 2048 + 8 * (item.Description.size() + item.Note.size());
+    ReserveForLibical(need);
     const Component calendar = Calendar();
     for (const ToDoItem& item : p.Items) {
         if (!item.Deleted)

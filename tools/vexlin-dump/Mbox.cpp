@@ -1,10 +1,13 @@
 // Mail as an mboxrd file (RFC 4155): each message an RFC 5322 message with Date, From, To,
 // Cc, Bcc, Reply-To and Subject, a UTF-8 plain-text body, "From " lines in the body quoted
 // with one more '>'. mbox lines end in LF, as the format has it. Header text that is not
-// ASCII is written as RFC 2047 encoded words; Debian has no well-kept C++ library for this,
-// so one helper below does it.
+// ASCII is written as RFC 2047 encoded words, addresses outside them; Debian has no
+// well-kept C++ library for this, so one helper below does it. A header's value is one line
+// whatever the record holds, and a private record says so (Sensitivity: Private).
 #include "ContentModes.h"
+#include "Escape.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vexlin::dump {
@@ -54,41 +57,118 @@ std::string EncodedWords(std::string_view text) {
     return out;
 }
 
-// A header line. ASCII text is kept (line ends inside it folded away); other text becomes
-// encoded words, an address in angle brackets kept outside them.
-std::string Header(std::string_view name, std::string_view value, bool address = false) {
+// What an address may hold here: printable ASCII without spaces, at most the 254 bytes that
+// mail allows a path, so that it can neither start a line nor run the "From " line long.
+bool AddressText(std::string_view text) {
+    return !text.empty() && text.size() <= 254 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
+
+// The first word of text with an @ that can be an address (its start, its length in
+// `length`); npos when none.
+std::size_t AddressWord(std::string_view text, std::size_t& length) {
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find_first_of(" ,", start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view word = text.substr(start, end - start);
+        if (word.find('@') != std::string_view::npos && AddressText(word)) {
+            length = word.size();
+            return start;
+        }
+        start = end + 1;
+    }
+    return std::string_view::npos;
+}
+
+// One mailbox of an address list that is not all ASCII: its display name as encoded words,
+// its address outside them in angle brackets ("René alice@x" as "=?UTF-8?B?...?= <alice@x>"),
+// for a reader finds no address inside an encoded word. Without an address, all encoded.
+std::string Mailbox(std::string_view part) {
+    const std::size_t begin = part.find_first_not_of(' ');
+    if (begin == std::string_view::npos || Ascii(part))
+        return std::string(part);
+    std::string out(part.substr(0, begin));
+    std::string_view text = part.substr(begin);
+    while (text.back() == ' ')
+        text.remove_suffix(1);
+    std::string display;
+    std::string_view address;
+    std::size_t length = 0;
+    if (const std::size_t open = text.rfind('<');
+        open != std::string_view::npos && text.back() == '>' &&
+        AddressText(text.substr(open + 1, text.size() - open - 2))) {
+        address = text.substr(open + 1, text.size() - open - 2);
+        display = text.substr(0, open);
+    } else if (const std::size_t at = AddressWord(text, length); at != std::string_view::npos) {
+        address = text.substr(at, length);
+        display = std::string(text.substr(0, at)) + std::string(text.substr(at + length));
+    } else {
+        return out + EncodedWords(text);
+    }
+    while (!display.empty() && display.back() == ' ')
+        display.pop_back();
+    display.erase(0, display.find_first_not_of(' '));
+    return out + EncodedWords(display) + (display.empty() ? "<" : " <") + std::string(address) +
+           ">";
+}
+
+// An address list that is not all ASCII, mailbox by mailbox: split at the commas outside
+// quotes and angle brackets, each comma and the spaces after it kept.
+std::string AddressList(std::string_view value) {
+    std::string out;
+    bool quoted = false;
+    int angle = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= value.size(); ++i) {
+        const char c = i < value.size() ? value[i] : ',';
+        if (c == '"' && (i == 0 || value[i - 1] != '\\'))
+            quoted = !quoted;
+        else if (!quoted && c == '<')
+            ++angle;
+        else if (!quoted && c == '>' && angle > 0)
+            --angle;
+        else if (!quoted && angle == 0 && c == ',') {
+            out += Mailbox(value.substr(start, i - start));
+            if (i < value.size())
+                out += ',';
+            start = i + 1;
+        }
+    }
+    if (start < value.size()) // an open quote or bracket to the end
+        out += Mailbox(value.substr(start));
+    return out;
+}
+
+// A header line, its value on one line: a line end in the record's text as a space (a header
+// holds none; a reader would refuse the message or read a forged header after it), other
+// control characters as U+FFFD (ExportText). ASCII is kept; other text becomes encoded words,
+// addresses outside them.
+std::string Header(std::string_view name, std::string_view raw, bool address = false) {
+    std::string value = ExportText(raw);
+    std::replace(value.begin(), value.end(), '\n', ' ');
     std::string line(name);
     line += ": ";
-    if (Ascii(value)) {
+    if (Ascii(value))
         line += value;
-    } else if (const std::size_t open = value.rfind('<');
-               address && open != std::string_view::npos && Ascii(value.substr(open))) {
-        std::string_view display = value.substr(0, open);
-        while (!display.empty() && display.back() == ' ')
-            display.remove_suffix(1);
-        line += EncodedWords(display) + " " + std::string(value.substr(open));
-    } else {
+    else if (address)
+        line += AddressList(value);
+    else
         line += EncodedWords(value);
-    }
     return line + "\n";
 }
 
-// The address for the "From " line: within angle brackets, else a word with an @.
+// The address for the "From " line: within angle brackets, else a word with an @; one that
+// could break or stretch the line is none.
 std::string Sender(const std::string& from) {
     const std::size_t open = from.find('<');
     const std::size_t close = from.find('>', open);
-    if (open != std::string::npos && close != std::string::npos && close > open + 1)
+    if (open != std::string::npos && close != std::string::npos && close > open + 1 &&
+        AddressText(std::string_view(from).substr(open + 1, close - open - 1)))
         return from.substr(open + 1, close - open - 1);
-    std::size_t start = 0;
-    while (start < from.size()) {
-        std::size_t end = from.find_first_of(" ,", start);
-        if (end == std::string::npos)
-            end = from.size();
-        const std::string word = from.substr(start, end - start);
-        if (word.find('@') != std::string::npos && Ascii(word))
-            return word;
-        start = end + 1;
-    }
+    std::size_t length = 0;
+    if (const std::size_t at = AddressWord(from, length); at != std::string::npos)
+        return from.substr(at, length);
     return "MAILER-DAEMON";
 }
 
@@ -107,15 +187,13 @@ std::string Message(const MailItem& item) {
     const Time at = item.At.value_or(Time{});
     char line[96];
     if (item.Day) {
-        std::snprintf(line, sizeof line, "From %s %s %s %2d %02d:%02d:00 %04d\n",
-                      Sender(item.From).c_str(), Days[WeekDay(*item.Day)],
+        std::snprintf(line, sizeof line, " %s %s %2d %02d:%02d:00 %04d\n", Days[WeekDay(*item.Day)],
                       Months[item.Day->Month - 1], item.Day->Day, at.Hour, at.Minute,
                       item.Day->Year);
     } else {
-        std::snprintf(line, sizeof line, "From %s Thu Jan  1 00:00:00 1970\n",
-                      Sender(item.From).c_str());
+        std::snprintf(line, sizeof line, " Thu Jan  1 00:00:00 1970\n");
     }
-    std::string m = line;
+    std::string m = "From " + Sender(item.From) + line;
     if (item.Day) {
         // The device kept local time without a zone: -0000 says the zone is unknown.
         std::snprintf(line, sizeof line, "Date: %s, %02d %s %04d %02d:%02d:00 -0000\n",
@@ -141,19 +219,20 @@ std::string Message(const MailItem& item) {
         m += Header("Return-Receipt-To", notify, true);
     if (item.Signature)
         m += "X-Palm-Signature: yes\n";
+    // A private record (the secret attribute), as RFC 2156's header says it.
+    if (item.Private)
+        m += "Sensitivity: Private\n";
     m += "MIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
          "Content-Transfer-Encoding: 8bit\n\n";
-    // The body, its line ends made LF, each line that would read as a "From " line (after
-    // any '>') quoted once more.
+    // The body, its line ends made LF and its other control characters U+FFFD (ExportText),
+    // each line that would read as a "From " line (after any '>') quoted once more.
     std::size_t start = 0;
-    const std::string& body = item.Body;
+    const std::string body = ExportText(item.Body);
     while (start < body.size()) {
         std::size_t end = body.find('\n', start);
         if (end == std::string::npos)
             end = body.size();
-        std::string_view text(body.data() + start, end - start);
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
+        const std::string_view text(body.data() + start, end - start);
         const std::size_t quotes = text.find_first_not_of('>');
         if (quotes != std::string_view::npos && text.substr(quotes).starts_with("From "))
             m += '>';

@@ -28,6 +28,8 @@ void PrintRecordsSection(StreamTarget& out, const DatabaseImage& image, const Du
 void PrintInfo(StreamTarget& out, const DatabaseImage& image, const Structure& structure);
 void PrintList(StreamTarget& out, const Structure& structure);
 void PrintCheck(StreamTarget& out, const Structure& structure);
+// One finding as [Check] lists it: offset, severity, code, message (its controls escaped).
+[[nodiscard]] std::string FindingLine(const Finding& finding);
 
 // --summary: a row per FILE; the last column, "error", is empty but for a file that could not
 // be read, whose row has nothing else but its name.

@@ -34,14 +34,15 @@ const char* const UsageText =
     "  --content     what the records hold, decoded (memos, to-dos, datebook, addresses,\n"
     "                mail); with --json the object's \"Content\"\n"
     "  --export DIR  standard files in DIR: B.vcf, B.ics, B/NNNN.txt, B.mbox\n"
-    "  --force       let --export overwrite files that exist\n"
+    "  --force       let --export replace regular files that exist\n"
     "  -v            name each file --export writes, on standard error\n"
     "  --encoding NAME  the device's 8-bit text encoding (iconv name); without it\n"
-    "                cp932 for a Japanese device's databases, else cp1252\n"
+    "                cp932 for a Japanese device's databases, else palm-latin\n"
+    "                (cp1252 with Palm's card suits at 0x8D-0x90)\n"
     "  --help        this text\n"
     "A FILE of - reads standard input (once). Exit status: 0 success, 1 a file could\n"
-    "not be read or lacks what was asked for, 2 usage error, 3 --check found an error\n"
-    "or warning.\n";
+    "not be read or exported or lacks what was asked for (--export: nothing to\n"
+    "export), 2 usage error, 3 --check found an error or warning.\n";
 
 Options ParseOptions(int argc, char** argv) {
     Options o;

@@ -1,7 +1,7 @@
 // The content modes for pictures, programs and fonts: the [Content] lines and JSON of bitmap
 // sets and applications (one item per bitmap), and their export as PNG files, one per
 // bitmap: the densest, deepest member of a family under the entry's name, the others with
-// their depth (and density) added.
+// their depth (and density) added. The preferences databases' resources are listed here too.
 #include "ContentJson.h"
 #include "ContentModes.h"
 #include "Escape.h"
@@ -143,13 +143,13 @@ void PrintPayload(StreamTarget& out, const Content&, const BitmapSet& p) {
 
 void PrintPayload(StreamTarget& out, const Content&, const Application& p) {
     if (!p.Name.empty())
-        out.Add("  Name: " + ControlsEscaped(p.Name));
+        out.Add("  Name: " + Escaped(p.Name));
     if (!p.Version.empty())
-        out.Add("  Version: " + ControlsEscaped(p.Version));
+        out.Add("  Version: " + Escaped(p.Version));
     if (!p.Categories.empty()) {
         std::string list;
         for (const std::string& name : p.Categories)
-            list += (list.empty() ? "" : ", ") + ControlsEscaped(name);
+            list += (list.empty() ? "" : ", ") + Escaped(name);
         out.Add("  Default categories: " + list);
     }
     for (const ResourceSize& r : p.Code)
@@ -210,6 +210,27 @@ void WriteItems(StreamTarget& out, const BitmapSet& p) {
 void WriteItems(StreamTarget& out, const Application& p) {
     WriteBitmaps(out, p.Bitmaps);
 }
+
+// A preferences database: each resource by the creator of the application it belongs to
+// (its type) and the preference's ID.
+void PrintPayload(StreamTarget& out, const Content&, const Preferences& p) {
+    for (const ResourceSize& r : p.Entries)
+        out.Add("  Preference " + CodeText(r.Type) + " " + std::to_string(r.ID) + ": " +
+                std::to_string(r.Size) + " bytes");
+}
+
+void WriteItems(StreamTarget& out, const Preferences& p) {
+    bool first = true;
+    for (const ResourceSize& r : p.Entries) {
+        Json o = {{"Creator", CodeText(r.Type)}, {"ID", r.ID}, {"Size", r.Size}};
+        std::string text = o.dump(-1, ' ', false, Json::error_handler_t::replace);
+        EscapeJsonControls(text);
+        out.Write(first ? text : "," + text);
+        first = false;
+    }
+}
+
+void ExportPayload(ExportTarget&, const Content&, const Preferences&) {}
 
 void ExportPayload(ExportTarget& target, const Content&, const BitmapSet& p) {
     ExportBitmaps(target, p.Entries);

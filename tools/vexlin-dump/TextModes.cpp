@@ -50,7 +50,7 @@ std::string DateLine(std::int32_t raw) {
         return date.Text() + " UTC (" + seconds + ": seconds since 1970-01-01)";
     case DateEpoch::Never: break;
     }
-    return "never (0)";
+    return "never (" + seconds + ")";
 }
 
 std::string AreaLine(std::int32_t offset, std::int64_t size) {
@@ -157,11 +157,15 @@ void PrintList(StreamTarget& out, const Structure& s) {
     }
 }
 
+std::string FindingLine(const Finding& f) {
+    return Hex(f.Offset) + " " + std::string(SeverityName(f.Level)) + " " + std::string(f.Code) +
+           " " + ControlsEscaped(f.Message);
+}
+
 void PrintCheck(StreamTarget& out, const Structure& s) {
     out.Add("[Check]");
     for (const Finding& f : s.Findings) {
-        out.Add(Hex(f.Offset) + " " + std::string(SeverityName(f.Level)) + " " +
-                std::string(f.Code) + " " + ControlsEscaped(f.Message));
+        out.Add(FindingLine(f));
     }
     const auto plural = [](std::size_t n, const char* word) {
         return std::to_string(n) + " " + word + (n == 1 ? "" : "s");

@@ -2,6 +2,7 @@
 // and folded at 75 octets, text escaped as the RFC says. Debian has no well-kept C++ vCard
 // library, so the one helper below does the escaping and folding.
 #include "ContentModes.h"
+#include "Escape.h"
 
 namespace vexlin::dump {
 
@@ -9,24 +10,19 @@ namespace {
 
 using namespace content;
 
-// A text value: backslash, comma, semicolon and line ends escaped.
-std::string Escaped(std::string_view text) {
+// A text value: backslash, comma, semicolon and line ends escaped, a tab kept (both RFCs
+// allow it), other control characters, which have no place in a vCard, as U+FFFD.
+std::string Value(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        switch (const char c = text[i]) {
+    for (const char c : ExportText(text)) {
+        switch (c) {
         case '\\': out += "\\\\"; break;
         case ',': out += "\\,"; break;
         case ';': out += "\\;"; break;
-        case '\r':
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            out += "\\n";
-            break;
         case '\n': out += "\\n"; break;
         default:
-            // Other control characters have no place in a vCard (RFC 2426's SAFE-CHAR).
-            out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+            out += c;
         }
     }
     return out;
@@ -68,15 +64,15 @@ std::pair<std::string, std::string> NameAndReading(const std::optional<std::stri
 
 std::string Field(const AddressItem& item, std::size_t field) {
     if (field == LastName || field == FirstName)
-        return Escaped(NameAndReading(item.Fields[field]).first);
-    return item.Fields[field] ? Escaped(*item.Fields[field]) : std::string();
+        return Value(NameAndReading(item.Fields[field]).first);
+    return item.Fields[field] ? Value(*item.Fields[field]) : std::string();
 }
 
 std::string Card(const Content& c, const std::string& base, const AddressItem& item) {
     std::string card;
     AddLine(card, "BEGIN:VCARD");
     AddLine(card, "VERSION:3.0");
-    AddLine(card, "UID:" + Escaped(base) + "-" + std::to_string(item.Record) + "@palm");
+    AddLine(card, "UID:" + Value(UidText(base)) + "-" + std::to_string(item.Record) + "@palm");
     AddLine(card, "N:" + Field(item, LastName) + ";" + Field(item, FirstName) + ";;;");
     const auto [last, lastReading] = NameAndReading(item.Fields[LastName]);
     const auto [first, firstReading] = NameAndReading(item.Fields[FirstName]);
@@ -85,11 +81,11 @@ std::string Card(const Content& c, const std::string& base, const AddressItem& i
         formatted += (formatted.empty() ? "" : " ") + last;
     if (formatted.empty())
         formatted = item.Fields[Company].value_or("");
-    AddLine(card, "FN:" + Escaped(formatted));
+    AddLine(card, "FN:" + Value(formatted));
     if (!lastReading.empty())
-        AddLine(card, "X-PHONETIC-LAST-NAME:" + Escaped(lastReading));
+        AddLine(card, "X-PHONETIC-LAST-NAME:" + Value(lastReading));
     if (!firstReading.empty())
-        AddLine(card, "X-PHONETIC-FIRST-NAME:" + Escaped(firstReading));
+        AddLine(card, "X-PHONETIC-FIRST-NAME:" + Value(firstReading));
     if (item.Fields[Company])
         AddLine(card, "ORG:" + Field(item, Company));
     if (item.Fields[Title])
@@ -117,7 +113,7 @@ std::string Card(const Content& c, const std::string& base, const AddressItem& i
     if (item.Fields[Note])
         AddLine(card, "NOTE:" + Field(item, Note));
     if (const std::string category = ExportCategory(c, item.Category); !category.empty())
-        AddLine(card, "CATEGORIES:" + Escaped(category));
+        AddLine(card, "CATEGORIES:" + Value(category));
     if (item.Private)
         AddLine(card, "CLASS:PRIVATE");
     AddLine(card, "END:VCARD");

@@ -3,16 +3,19 @@
 // one-line summaries. Many files in one run share one image.
 #include "ContentModes.h"
 #include "DatabaseImage.h"
+#include "Escape.h"
 #include "Modes.h"
 #include "Options.h"
 #include "RecordView.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,18 +41,23 @@ int UsageFailure(const std::string& message) {
 struct Outcome {
     bool Failed = false; // a file could not be read, or lacks what was asked for
     bool Findings = false;
+    // The base names --export has given files so far, and the FILE of each: a second
+    // database of the same base name would mix its files with the first's.
+    std::map<std::string, std::string> Exported;
 };
 
-// A file name as messages show it.
+// A file name as messages show it: escaped as --summary shows it, so that no control
+// character from a name reaches standard error.
 std::string Shown(const std::string& file) {
-    return file.empty() ? "''" : file;
+    return file.empty() ? "''" : Escaped(file);
 }
 
 // A message about one file on standard error, after what standard output holds so far.
 void Complain(StreamTarget& out, const std::string& file, const std::string& message) {
     out.Flush();
     std::fflush(stdout);
-    std::fprintf(stderr, "vexlin-dump: %s: %s\n", Shown(file).c_str(), message.c_str());
+    std::fprintf(stderr, "vexlin-dump: %s: %s\n", Shown(file).c_str(),
+                 ControlsEscaped(message).c_str()); // a path in it, from the name
 }
 
 const DatabaseImage& Load(ImageReader& reader, const std::string& file, bool whole) {
@@ -68,14 +76,25 @@ std::string HexOffset(std::int32_t offset) {
     return text;
 }
 
-// --raw: the bytes the chosen stretch's dump lists, as the file holds them. Returns what is
-// wrong when the stretch does not exist; an empty stretch writes nothing.
-std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image) {
+// --raw: the bytes the chosen stretch's dump lists, as the file holds them; for --record of a
+// resource database, the resource's bytes as its 10-byte entry places them (the dump views
+// read every entry list as 8-byte record entries). Returns what is wrong when the stretch
+// does not exist; an empty stretch writes nothing.
+std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image,
+                                    const Structure& structure) {
     const std::int32_t fileSize = image.FileSize;
     std::string what;
-    std::int32_t start = 0;
-    std::int32_t size = 0;
-    if (o.Record) {
+    std::int64_t start = 0;
+    std::int64_t size = 0;
+    if (o.Record && structure.Kind == DatabaseKind::Resource) {
+        if (*o.Record > structure.Resources.size())
+            return "resource " + std::to_string(*o.Record) + "'s entry lies past the end of the file";
+        const ResourceInfo& r = structure.Resources[*o.Record - 1];
+        what = "resource " + std::to_string(*o.Record) + " (" + CodeText(r.Type) + " " +
+               std::to_string(r.ID) + ")";
+        start = r.Offset;
+        size = r.Size;
+    } else if (o.Record) {
         const Extent e = RecordExtent(image, static_cast<std::int32_t>(*o.Record - 1));
         what = "record " + std::to_string(*o.Record);
         start = e.Start;
@@ -98,7 +117,9 @@ std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image
         return what + " has a negative size (" + std::to_string(size) +
                "): the offsets after it are out of order";
     }
-    const DumpStretch stretch = ClampToFile(image, start, size);
+    const DumpStretch stretch =
+        ClampToFile(image, static_cast<std::int32_t>(start),
+                    static_cast<std::int32_t>(std::min<std::int64_t>(size, fileSize - start)));
     if (stretch.Size == 0) {
         return std::nullopt;
     }
@@ -140,13 +161,15 @@ std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseI
     return content::ReadContent(image, structure, options);
 }
 
-// --export: the database's files; false when one could not be written.
+// --export: the database's files; false when one could not be written, or there is nothing
+// to export (a format without an export, or no item to write).
 bool ExportFile(ExportTarget& target, const std::string& file, const content::Content& c,
                 StreamTarget& out) {
     try {
         if (!Export(target, c)) {
             Complain(out, file,
                      "nothing to export (format " + std::string(content::FormatName(c.Kind)) + ")");
+            return false;
         }
         return true;
     } catch (const ExportError& e) {
@@ -187,7 +210,9 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         return;
     }
     if (o.Raw) {
-        if (const auto missing = WriteRaw(o, image)) {
+        const Structure entries =
+            o.Record ? ReadStructure(image, reader.TrueSize(), "") : Structure{};
+        if (const auto missing = WriteRaw(o, image, entries)) {
             Complain(out, file, *missing);
             outcome.Failed = true;
         }
@@ -200,13 +225,28 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         inspects ? ReadStructure(image, reader.TrueSize(), file == "-" ? "" : file) : Structure{};
     std::optional<ExportTarget> target;
     if (o.ExportDir) {
-        target.emplace(ExportOptions{*o.ExportDir, o.Force, o.Verbose},
-                       file == "-" ? "stdin" : std::filesystem::path(file).stem().string());
+        std::string base = ExportBaseName(file);
+        const auto [earlier, fresh] = outcome.Exported.emplace(base, file);
+        if (fresh) {
+            target.emplace(ExportOptions{*o.ExportDir, o.Force, o.Verbose}, std::move(base));
+        } else {
+            Complain(out, file,
+                     "not exported: its base name " + base + " is taken in this run by " +
+                         Shown(earlier->second) + " (export it on its own or under another name)");
+            outcome.Failed = true;
+        }
     }
     const std::optional<content::Content> content =
         ReadContentFor(o, image, reader, structure, target ? &*target : nullptr);
     if (content && (o.Check || o.Json)) {
         content::MergeFindings(structure, content->Findings);
+    }
+    // --export alone prints nothing else: what the export leaves out or cuts (the findings
+    // --check would list) is said on standard error, so that nothing is lost unseen.
+    if (target && content && !o.Content && !o.Check && !o.Json) {
+        for (const Finding& finding : content->Findings) {
+            Complain(out, file, FindingLine(finding));
+        }
     }
     if (o.Check && structure.Errors + structure.Warnings > 0) {
         outcome.Findings = true;
@@ -262,7 +302,8 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
 
 } // namespace
 
-int main(int argc, char** argv) {
+// Out of memory outside any one file (the image, before the first): a message, never a signal.
+int main(int argc, char** argv) try {
 #if defined(__GLIBC__)
     // Bitmaps are exported one entry at a time, each entry's pixels freed before the next is
     // decoded: with the default threshold the C library would hand the top of the heap back
@@ -299,6 +340,11 @@ int main(int argc, char** argv) {
                             "pipe into it");
     }
 
+    if (options.ExportDir) {
+        // A file size limit (ulimit -f) then fails the write with EFBIG, as a full disk does,
+        // instead of killing the run with a temporary file left behind.
+        std::signal(SIGXFSZ, SIG_IGN);
+    }
     ImageReader reader;
     Outcome outcome;
     auto out = std::make_unique<StreamTarget>(stdout);
@@ -314,7 +360,15 @@ int main(int argc, char** argv) {
     };
     int error = 0;
     for (const std::string& file : options.Files) {
-        Process(options, file, reader, *out, outcome);
+        // Content is bounded by the file's size, but a memory limit (ulimit -v) may still be
+        // lower than what a large file needs: the file fails with a message, never a signal.
+        try {
+            Process(options, file, reader, *out, outcome);
+        } catch (const std::bad_alloc&) {
+            Complain(*out, file, "out of memory (the content of this file needs more than the "
+                                 "process may take)");
+            outcome.Failed = true;
+        }
         if ((error = writeError()) != 0) {
             break;
         }
@@ -336,4 +390,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     return outcome.Findings ? 3 : 0;
+} catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::fputs("vexlin-dump: out of memory\n", stderr);
+    return 1;
 }
