@@ -34,8 +34,8 @@ for page in vexlin vexlin-dump; do
 done
 desktop="/usr/share/applications/org.example.vexlin.desktop"
 out="$(desktop-file-validate "$desktop" 2>&1)"; [ -z "$out" ] || fail "$out"
-grep -q '^Exec=vexlin$' "$desktop" || fail "Exec takes an argument"
-grep -q '^MimeType=' "$desktop" && fail "the desktop entry declares a MimeType"
+grep -q '^Exec=vexlin %F$' "$desktop" || fail "Exec does not take the files to open"
+grep -q '^MimeType=application/vnd.palm;$' "$desktop" || fail "the desktop entry names no database type"
 appstreamcli validate --no-net /usr/share/metainfo/org.example.vexlin.metainfo.xml
 for size in 32 64 128 256; do
   [ -f "/usr/share/icons/hicolor/${size}x$size/apps/vexlin.png" ] || fail "icon $size"

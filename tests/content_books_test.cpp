@@ -1179,15 +1179,28 @@ TEST(DrmBooks, EncryptionNamedTextNotDecoded) {
         EXPECT_FALSE(std::filesystem::exists(dir / (stem + ".txt"))) << c.Scheme;
         EXPECT_FALSE(std::filesystem::exists(dir / (stem + ".html"))) << c.Scheme;
     }
-    // A PalmDOC book of the usual 16-byte header, its reading position 0x00010004: decoded.
+    // PalmDOC books whose reading position 0x00010004 reads as 1 where the encryption lies:
+    // the usual 16-byte header, and a header padded with zeros where a key would be.
     Bytes positioned = PalmDocBook(1, 2, 1, {Text("ok")});
     PutBE32(positioned, Record0 + 12, 0x00010004);
-    const Image read = Load(positioned);
-    std::vector<Finding> findings;
-    const Book b = ReadBook(*read.Data, read.Layout, "CP1252", findings);
-    EXPECT_EQ(b.Encryption, BookEncryption::None);
-    EXPECT_EQ(b.Text, "ok");
-    EXPECT_TRUE(findings.empty());
+    PdbBuilder padded;
+    padded.Type = "TEXt";
+    padded.Creator = "REAd";
+    Bytes p0(32, 0);
+    PutBE16(p0, 0, 1);
+    PutBE32(p0, 4, 2);
+    PutBE16(p0, 8, 1);
+    PutBE16(p0, 10, 4096);
+    PutBE32(p0, 12, 0x00010004);
+    padded.Record(p0).Record(Text("ok"));
+    for (const Bytes& plain : {positioned, padded.Build()}) {
+        const Image read = Load(plain);
+        std::vector<Finding> findings;
+        const Book b = ReadBook(*read.Data, read.Layout, "CP1252", findings);
+        EXPECT_EQ(b.Encryption, BookEncryption::None);
+        EXPECT_EQ(b.Text, "ok");
+        EXPECT_TRUE(findings.empty());
+    }
     std::filesystem::remove_all(dir);
 }
 

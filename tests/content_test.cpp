@@ -354,6 +354,7 @@ TEST(ContentMeaning, AlarmsTimesAndFirstOccurrences) {
     event(PackDate(2024, 1, 20), RepeatBytes(3, 0xFFFF, 1, 4 * 7 + 3, 0)); // last Wednesday
     event(wednesday, RepeatBytes(2, PackDate(2024, 1, 7), 1, 0x02, 0), {{0xFD, 0}}); // ends first
     event(wednesday, RepeatBytes(1, 0xFFFF, 0, 0, 0));                               // frequency 0
+    event(wednesday, RepeatBytes(2, 0xFFFF, 1, 0x00, 0));                            // weekly, no day
     TestEvent backwards;
     backwards.StartHour = 10, backwards.StartMinute = 0, backwards.EndHour = 9,
     backwards.EndMinute = 30;
@@ -366,12 +367,13 @@ TEST(ContentMeaning, AlarmsTimesAndFirstOccurrences) {
     EXPECT_EQ(book.Items[4].Alarm->Advance, -3);
     const std::vector<std::optional<Date>> first = {
         Date{2024, 1, 8}, Date{2024, 1, 15}, Date{2024, 3, 12}, Date{2024, 1, 31},
-        std::nullopt,     std::nullopt,      Date{2024, 1, 3}};
+        std::nullopt,     std::nullopt,      std::nullopt,       Date{2024, 1, 3}};
     for (std::size_t i = 0; i < first.size(); ++i)
         EXPECT_EQ(FirstOccurrence(book.Items[i]), first[i]) << "event " << i + 1;
     EXPECT_EQ(Codes(d.Result), (std::vector<std::string_view>{
                                    "content-alarm-advance", "content-repeat-never",
-                                   "content-repeat-frequency", "content-end-before-start"}));
+                                   "content-repeat-frequency", "content-repeat-day",
+                                   "content-end-before-start"}));
 }
 
 // Records that share their bytes decode to no more than the file may yield, with one finding;

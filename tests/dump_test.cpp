@@ -6,17 +6,24 @@
 #include "PdbBuilder.h"
 #include "RecordView.h"
 #include "Structure.h"
+#include "content/Content.h"
+#include "../tools/vexlin-dump/OptionTable.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace vexlin;
 using namespace vexlin::test;
@@ -785,6 +792,13 @@ TEST(ExportSafety, NamesStayOnePlainNameInsideDir) {
     EXPECT_EQ(Names(out), (std::set<std::string>{"_", "__", "a_b"}));
     EXPECT_EQ(Slurp(out / "__" / "0001.txt"), "one");
     EXPECT_EQ(Names(s.Dir / "in"), (std::set<std::string>{"...", "..pdb", "a\001b.pdb", "out"}));
+    // -v names the file as the messages do: an invisible character from the name (a
+    // right-to-left override) and a control character in DIR escaped.
+    const auto bidi = s.Put("in/\xE2\x80\xAEtxt.pdb", memos);
+    const DumpRun verbose = Dump({"-v", "--export", (s.Dir / "v\001").string(), bidi.string()});
+    EXPECT_EQ(verbose.Exit, 0) << verbose.Err;
+    EXPECT_EQ(verbose.Err, "vexlin-dump: wrote " + (s.Dir / "v\\x01" / "\\u202etxt").string() +
+                               "/0001.txt (3 bytes)\n");
 }
 
 TEST(ExportSafety, LinksAndPipesBelowDirAreNeitherFollowedNorOpened) {
@@ -867,6 +881,93 @@ TEST(ExportSafety, FilesWrittenWholeOrNotAtAll) {
     EXPECT_EQ(Names(folder), (std::set<std::string>{"0001.txt", "0002.txt"}));
 }
 
+// A run ended by a signal while a file is written (a book's text stays open for the whole
+// decode) leaves no temporary: the run is stopped once the temporary exists and, if it still
+// does, sent the signal. A run that finished first has written its file whole.
+TEST(ExportSafety, SignalLeavesNoTemporary) {
+    const Scratch s("signal");
+    PdbBuilder doc;
+    doc.Type = "TEXt";
+    doc.Creator = "REAd";
+    constexpr std::uint16_t count = 1260; // 5 MB, under the size limit
+    Bytes r0(16, 0);
+    PutBE16(r0, 0, 1); // uncompressed
+    PutBE32(r0, 4, count * 4096u);
+    PutBE16(r0, 8, count);
+    PutBE16(r0, 10, 4096);
+    doc.Record(r0);
+    Bytes text(4096);
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<std::uint8_t>('a' + i % 26);
+    for (int i = 0; i < count; ++i)
+        doc.Record(text);
+    const auto book = s.Put("Book.pdb", doc.Build());
+    const auto hidden = [](const std::filesystem::path& folder) {
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+             it.increment(ec))
+            if (it->path().filename().string()[0] == '.')
+                return true;
+        return false;
+    };
+    int interrupted = 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // Until one run is caught with its temporary, a few tries at most.
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            const auto out =
+                s.Dir / ("out-" + std::to_string(signal) + "-" + std::to_string(attempt));
+            const std::string dirArg = out.string();
+            const std::string bookArg = book.string();
+            std::vector<char*> argv{const_cast<char*>(VEXLIN_DUMP), const_cast<char*>("--export"),
+                                    const_cast<char*>(dirArg.c_str()),
+                                    const_cast<char*>(bookArg.c_str()), nullptr};
+            posix_spawn_file_actions_t files;
+            posix_spawn_file_actions_init(&files);
+            for (const int fd : {0, 1, 2})
+                posix_spawn_file_actions_addopen(&files, fd, "/dev/null", O_RDWR, 0);
+            posix_spawnattr_t attributes;
+            posix_spawnattr_init(&attributes);
+            sigset_t defaults;
+            sigemptyset(&defaults);
+            sigaddset(&defaults, signal); // a background job may have SIGINT ignored
+            posix_spawnattr_setsigdefault(&attributes, &defaults);
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+            pid_t pid = -1;
+            ASSERT_EQ(posix_spawn(&pid, VEXLIN_DUMP, &files, &attributes, argv.data(), environ), 0);
+            posix_spawn_file_actions_destroy(&files);
+            posix_spawnattr_destroy(&attributes);
+            bool caught = false;
+            int status = 0;
+            while (::waitpid(pid, &status, WNOHANG) == 0) {
+                if (!hidden(out))
+                    continue;
+                ::kill(pid, SIGSTOP);
+                ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+                if (!WIFSTOPPED(status))
+                    break; // it ended first
+                caught = hidden(out);
+                if (caught)
+                    ::kill(pid, signal); // handled when it goes on
+                ::kill(pid, SIGCONT);
+                if (caught) {
+                    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+                    break;
+                }
+            }
+            if (caught) {
+                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+                EXPECT_TRUE(Names(out).empty()) << *Names(out).begin();
+                ++interrupted;
+                break;
+            }
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            EXPECT_EQ(Names(out), std::set<std::string>{"Book.txt"});
+            EXPECT_EQ(std::filesystem::file_size(out / "Book.txt"), count * 4096u);
+        }
+    }
+    RecordProperty("RunsEndedWhileWriting", interrupted);
+}
+
 TEST(ExportSafety, OneDatabaseToABaseNameInARun) {
     const Scratch s("same");
     const auto first = s.Put("a/MemoDB.pdb", MemoPad({"first"}));
@@ -882,6 +983,13 @@ TEST(ExportSafety, OneDatabaseToABaseNameInARun) {
         << r.Err;
     EXPECT_EQ(Names(out / "MemoDB"), std::set<std::string>{"0001.txt"});
     EXPECT_EQ(Slurp(out / "MemoDB" / "0001.txt"), "first");
+    // A database with nothing to export claims no base name: the next of that name is written.
+    const auto none = s.Put("a/Notes.pdb", MemoPad({}));
+    const auto some = s.Put("b/Notes.pdb", MemoPad({"kept"}));
+    const DumpRun after = Dump({"--export", out.string(), none.string(), some.string()});
+    EXPECT_EQ(after.Exit, 1);
+    EXPECT_EQ(after.Err, "vexlin-dump: " + none.string() + ": nothing to export (format memo)\n");
+    EXPECT_EQ(Slurp(out / "Notes" / "0001.txt"), "kept");
 }
 
 TEST(ExportSafety, ExactMemosNoFileWithoutItemsAndFindingsSaid) {
@@ -904,11 +1012,27 @@ TEST(ExportSafety, ExactMemosNoFileWithoutItemsAndFindingsSaid) {
     const auto empty = s.Put("Empty.pdb", MemoPad({}));
     const auto deleted = s.Put("Deleted.pdb", cards);
     const auto other = s.Put("Other.pdb", Small());
+    // A datebook whose every event the calendar leaves out: one ends before it starts, one
+    // repeats weekly on no day.
+    PdbBuilder dates = PimBuilder("DatebookDB", "date");
+    dates.App(CategoryBlock({"Unfiled"}));
+    TestEvent backwards;
+    backwards.StartHour = 10, backwards.StartMinute = 0, backwards.EndHour = 9,
+    backwards.EndMinute = 0;
+    backwards.When = PackDate(2003, 5, 6);
+    backwards.Description = "Backwards";
+    TestEvent never;
+    never.When = PackDate(2003, 5, 6);
+    never.Repeat = RepeatBytes(2, 0xFFFF, 1, 0, 0);
+    never.Description = "Never";
+    dates.Record(EventRecord(backwards)).Record(EventRecord(never));
+    const auto events = s.Put("Events.pdb", dates.Build());
     const auto none = s.Dir / "none";
-    r = Dump({"--export", none.string(), empty.string(), deleted.string(), other.string()});
+    r = Dump({"--export", none.string(), empty.string(), deleted.string(), other.string(),
+              events.string()});
     EXPECT_EQ(r.Exit, 1);
     const std::vector<std::pair<std::filesystem::path, std::string>> nothing{
-        {empty, "memo"}, {deleted, "address"}, {other, "unknown"}};
+        {empty, "memo"}, {deleted, "address"}, {other, "unknown"}, {events, "datebook"}};
     for (const auto& [file, format] : nothing) {
         EXPECT_NE(r.Err.find(file.string() + ": nothing to export (format " + format + ")"),
                   std::string::npos)
@@ -974,6 +1098,14 @@ TEST(VexlinDumpFaithful, MailHeadersStayHeadersAndAddressesStayAddresses) {
     b.Record(MailRecord(PackDate(2024, 1, 4), 10, 0, 0,
                         {"Caf\xe9\nX-Injected: 2", std::string(300, 'a') + "@x", "bob@x", "", "",
                          "", "", "Hi"})); // an encoded word that held a line end, a long sender
+    std::string words, many;
+    for (int i = 0; i < 300; ++i) {
+        words += " word" + std::to_string(i);
+        many += (i ? ", " : "") + ("p" + std::to_string(i) + "@x");
+    }
+    const std::string subject = "=?UTF-8?B?SGFja2Vk?=" + words; // reads as "Hacked" unless encoded
+    b.Record(MailRecord(PackDate(2024, 1, 5), 11, 0, 0,
+                        {subject, "bob@x", many, "", "", "", "", "Long"}));
     Bytes file = b.Build();
     SetAttributes(file, 0, 0x10); // private
     const NamedFile mail("Mail", file);
@@ -985,16 +1117,24 @@ TEST(VexlinDumpFaithful, MailHeadersStayHeadersAndAddressesStayAddresses) {
                        "Date: Thu, 04 Jan 2024 10:00:00 -0000\n"),
               std::string::npos)
         << box;
-    EXPECT_EQ(Count(box, "\nFrom "), 1u);
+    EXPECT_EQ(Count(box, "\nFrom "), 2u);
     EXPECT_EQ(Count(box, "\nSensitivity: Private\n"), 1u);
     for (const char* forged : {"\nSubject: forged", "\nX-Injected", "\x1b", "\r"})
         EXPECT_EQ(box.find(forged), std::string::npos) << forged;
+    // Header lines folded to 78 characters; only the 302-byte address has no space to fold at.
+    std::vector<std::string> wide;
+    for (std::size_t at = 0, end; at < box.size(); at = end + 1) {
+        end = std::min(box.find('\n', at), box.size());
+        if (end - at > 78)
+            wide.push_back(box.substr(at, end - at));
+    }
+    EXPECT_EQ(wide, std::vector<std::string>{"From: " + std::string(300, 'a') + "@x"});
 
     std::string why;
     const auto back = ReadBack(out / "Mail.mbox", why);
     if (!back)
         GTEST_SKIP() << why;
-    ASSERT_EQ(back->size(), 2u) << *back;
+    ASSERT_EQ(back->size(), 3u) << *back;
     const auto& first = (*back)[0];
     EXPECT_EQ(HeaderCount(first, "From"), 1u);
     EXPECT_EQ(HeaderCount(first, "Subject"), 1u);
@@ -1004,6 +1144,13 @@ TEST(VexlinDumpFaithful, MailHeadersStayHeadersAndAddressesStayAddresses) {
     EXPECT_EQ(first["Body"].get<std::string>().rfind("Body\nline \uFFFD[2J\n", 0), 0u)
         << first["Body"];
     EXPECT_EQ(HeaderCount((*back)[1], "Date"), 1u);
+    const auto& third = (*back)[2];
+    for (const auto& header : third["Headers"]) {
+        if (header[0] == "Subject") {
+            EXPECT_EQ(header[1], subject);
+        }
+    }
+    EXPECT_EQ(third["Addresses"]["To"].size(), 300u);
 }
 
 TEST(VexlinDumpFaithful, CalendarMeansWhatTheRecordsMean) {
@@ -1043,6 +1190,10 @@ TEST(VexlinDumpFaithful, CalendarMeansWhatTheRecordsMean) {
                              "\nUID:Cal%25-1@palm\r\n"})
         EXPECT_NE(ics.find(line), std::string::npos) << line << ics;
     EXPECT_EQ(ics.find("VALARM"), std::string::npos);
+    // ".Cal" exports as "_Cal", as "_Cal" would: the UIDs still come from the file's own name.
+    const NamedFile dotted(".Cal", file);
+    ASSERT_EQ(Dump({"--export", out.string(), dotted.Path.string()}).Exit, 0);
+    EXPECT_NE(Slurp(out / "_Cal.ics").find("\nUID:.Cal-1@palm\r\n"), std::string::npos);
     const std::string check = Dump({"--check", calendar.Path.string()}).Out;
     for (const char* code :
          {" content-repeat-never ", " content-repeat-frequency ", " content-end-before-start "})
@@ -1221,4 +1372,121 @@ TEST(VexlinDumpOutputBound, OutOfMemoryEndsWithAMessage) {
             << limit << ": "
             << calendar.Out.substr(std::max<std::size_t>(calendar.Out.size(), 300) - 300);
     }
+}
+
+// vexlin-dump's options are written out once, in OptionTable: --help lists each of them with
+// the formats --content decodes and the files --export writes, and the bash completion and the
+// manual page's OPTIONS name exactly the table's options, with its argument names.
+namespace {
+
+std::string Between(const std::string& text, const std::string& from, const std::string& to) {
+    const std::size_t start = text.find(from);
+    if (start == std::string::npos)
+        return {};
+    const std::size_t end = text.find(to, start + from.size());
+    return text.substr(start + from.size(),
+                       end == std::string::npos ? std::string::npos : end - start - from.size());
+}
+
+// Each of the table's names (long and short) with its argument name ("" for a flag).
+std::map<std::string, std::string> TableOptions() {
+    std::map<std::string, std::string> options;
+    for (const dump::OptionSpec& spec : dump::OptionTable) {
+        for (const std::string_view name : {spec.Long, spec.Short})
+            if (!name.empty())
+                options[std::string(name)] = std::string(spec.Argument);
+    }
+    return options;
+}
+
+} // namespace
+
+TEST(VexlinDumpOptions, HelpCompletionAndManualNameTheTable) {
+    const std::map<std::string, std::string> table = TableOptions();
+
+    const DumpRun help = Dump({"--help"});
+    ASSERT_EQ(help.Exit, 0);
+    std::map<std::string, std::string> listed; // the option lines of --help
+    std::istringstream lines(help.Out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("  -", 0) != 0)
+            continue;
+        // "  --record N    only record N", "  -x, --long ARG  ...": the names before the help.
+        std::istringstream label(line.substr(2, line.find("  ", 2) - 2));
+        std::vector<std::string> names(1);
+        while (label >> names.back() && names.back().back() == ',') {
+            names.back().pop_back();
+            names.emplace_back();
+        }
+        std::string argument;
+        label >> argument;
+        for (const std::string& name : names)
+            listed[name] = argument;
+    }
+    EXPECT_EQ(listed, table) << help.Out;
+    const std::string contentHelp = Between(help.Out, "\n  --content ", "\n  -");
+    for (int f = static_cast<int>(content::Format::Unknown) + 1;
+         f <= static_cast<int>(content::Format::Preferences); ++f) {
+        const std::string name(content::FormatName(static_cast<content::Format>(f)));
+        EXPECT_NE(contentHelp.find(name), std::string::npos) << name << " missing: " << contentHelp;
+    }
+    const std::string exportHelp = Between(help.Out, "\n  --export ", "\n  -");
+    for (const char* file :
+         {"B.vcf", "B.ics", "B/NNNN.txt", "B.mbox", "B.txt", "B.html", "B/TYPE-ID.png"})
+        EXPECT_NE(exportHelp.find(file), std::string::npos) << file << ": " << exportHelp;
+
+    // The completion: its word list once a word starts with -, and the options whose value it
+    // completes (or leaves alone) in its case arms.
+    const std::string completion =
+        Slurp(std::filesystem::path(VEXLIN_SOURCE_DIR) / "packaging/vexlin-dump.bash-completion");
+    ASSERT_FALSE(completion.empty());
+    std::map<std::string, std::string> completed;
+    std::istringstream words(Between(Between(completion, "\"$cur\" == -*", "fi"), "-W \"", "\""));
+    for (std::string word; words >> word;)
+        completed[word] = table.count(word) ? table.at(word) : "?";
+    EXPECT_EQ(completed, table);
+    std::set<std::string> valued, arms;
+    for (const auto& [name, argument] : table)
+        if (!argument.empty())
+            valued.insert(name);
+    std::istringstream cases(Between(completion, "case \"$prev\" in", "esac"));
+    for (std::string line; std::getline(cases, line);) {
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start != std::string::npos && line[start] == '-' && line.back() == ')')
+            arms.insert(line.substr(start, line.size() - start - 1));
+    }
+    EXPECT_EQ(arms, valued);
+
+    // The manual page: each term line of OPTIONS, "*--record* _N_" or "*--app-info*,
+    // *--sort-info*".
+    const std::string page =
+        Slurp(std::filesystem::path(VEXLIN_SOURCE_DIR) / "docs/man/vexlin-dump.1.scd");
+    std::map<std::string, std::string> documented;
+    std::istringstream section(Between(page, "\n# OPTIONS\n", "\n# "));
+    for (std::string line; std::getline(section, line);) {
+        if (line.rfind("*-", 0) != 0)
+            continue;
+        std::size_t at = 0;
+        while (at < line.size() && line[at] == '*') {
+            const std::size_t close = line.find('*', at + 1);
+            ASSERT_NE(close, std::string::npos) << line;
+            std::string& argument = documented[line.substr(at + 1, close - at - 1)];
+            at = close + 1;
+            if (line.compare(at, 2, " _") == 0) {
+                const std::size_t end = line.find('_', at + 2);
+                ASSERT_NE(end, std::string::npos) << line;
+                argument = line.substr(at + 2, end - at - 2);
+                at = end + 1;
+            }
+            if (line.compare(at, 2, ", ") == 0)
+                at += 2;
+        }
+        EXPECT_EQ(at, line.size()) << "a term line the test cannot read: " << line;
+    }
+    EXPECT_EQ(documented, table);
+
+    const DumpRun version = Dump({"--version"});
+    EXPECT_EQ(version.Exit, 0);
+    EXPECT_EQ(version.Out, "vexlin-dump " VEXLIN_VERSION "\n");
+    EXPECT_EQ(version.Err, "");
 }

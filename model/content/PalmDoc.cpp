@@ -54,13 +54,18 @@ BookEncryption EncryptionOf(std::uint16_t value) noexcept {
 }
 
 // The encryption field of record 0. A MOBI header's book always has it; a PalmDOC book
-// keeps its reading position there, so that only the old Mobipocket encryption with room
-// for its key counts.
+// keeps its reading position there (a position from 65,536 on reads as 1), so that only the
+// old Mobipocket encryption with its key counts: room for the key, and a key that is not
+// all zeros, as a plain book's padding is.
 std::uint16_t ReadEncryption(ByteSpan record0, bool mobi) noexcept {
     const std::uint16_t value = Be16(record0, EncryptionAt).value_or(0);
     if (mobi)
         return value;
-    return value == 1 && record0.size() >= OldKeyEnd ? value : 0;
+    if (value != 1 || record0.size() < OldKeyEnd)
+        return 0;
+    // Bytes 14 and 15 hold the position's low half too: the key's other 14 bytes decide.
+    const auto key = record0.subspan(16, OldKeyEnd - 16);
+    return std::any_of(key.begin(), key.end(), [](std::uint8_t b) { return b != 0; }) ? value : 0;
 }
 
 // Readies a big text buffer for `expected` bytes in a few steps: its whole 2 MB pages as huge

@@ -153,7 +153,8 @@ std::optional<Date> FirstOccurrence(const DatebookItem& item) {
         return item.When;
     const EventRepeat& r = *item.Repeat;
     if (r.Type == RepeatType::Unknown || r.Frequency <= 0 ||
-        (r.Type == RepeatType::MonthlyByDay && r.Week > 4))
+        (r.Type == RepeatType::MonthlyByDay && r.Week > 4) ||
+        (r.Type == RepeatType::Weekly && r.Days.empty()))
         return std::nullopt;
     const Date& start = *item.When;
     long first = DayNumber(start);
@@ -223,6 +224,10 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
             if (*on >> day & 1)
                 repeat.Days.push_back(day);
         }
+        // The device never saves a weekly repeat without a day: it has no meaning.
+        if (repeat.Days.empty())
+            in.ReportAt(in.Position() - 3, Severity::Warning, "content-repeat-day",
+                        "weekly repeat on no day of the week (left out of an export)");
     } else if (on && repeat.Type == RepeatType::MonthlyByDay) {
         repeat.Week = *on / 7;
         repeat.Day = *on % 7;
@@ -232,7 +237,8 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
     }
     item.Repeat = repeat;
     if (repeat.Type == RepeatType::Unknown ||
-        (repeat.Type == RepeatType::MonthlyByDay && repeat.Week > 4))
+        (repeat.Type == RepeatType::MonthlyByDay && repeat.Week > 4) ||
+        (on && repeat.Type == RepeatType::Weekly && repeat.Days.empty()))
         return; // reported above
     if (repeat.Frequency == 0) {
         in.ReportAt(in.Position() - 4, Severity::Warning, "content-repeat-frequency",

@@ -63,13 +63,17 @@ class ExportError : public std::runtime_error {
 // a regular file. A file that fails is removed.
 class ExportTarget {
   public:
-    ExportTarget(ExportOptions options, std::string baseName)
-        : Options(std::move(options)), Base(std::move(baseName)) {}
+    // uidBase: the file's own stem, control bytes and all, for the UIDs of its items: two
+    // files whose base names were made the same (".." and "_") keep distinct UIDs.
+    ExportTarget(ExportOptions options, std::string baseName, std::string uidBase)
+        : Options(std::move(options)), Base(std::move(baseName)), UidStem(std::move(uidBase)) {}
     ~ExportTarget(); // removes the temporaries of files not finished
     ExportTarget(const ExportTarget&) = delete;
     ExportTarget& operator=(const ExportTarget&) = delete;
     // The database's ExportBaseName: "MemoDB" for "a/MemoDB.pdb".
     [[nodiscard]] const std::string& BaseName() const noexcept { return Base; }
+    // What the UIDs of the exported items start with, as UidText writes it.
+    [[nodiscard]] const std::string& UidBase() const noexcept { return UidStem; }
     // Writes bytes to DIR/name (name may hold a folder, made when missing; each part a plain
     // name, else ExportError); with -v says so.
     void Write(const std::string& name, std::string_view bytes);
@@ -122,6 +126,7 @@ class ExportTarget {
 
     const ExportOptions Options;
     std::string Base;
+    std::string UidStem;
     // DIR ("") and the folders made in it, opened once each.
     std::map<std::string, int, std::less<>> Folders;
     std::size_t Count = 0;
@@ -129,6 +134,15 @@ class ExportTarget {
     std::string Kept; // what() of the first ExportError Keep met
     std::map<std::string, std::size_t> Stems; // handed out by Distinct, and how often
 };
+
+// Makes SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE first remove the temporaries of the files
+// being written, then end the run as they would have; a signal ignored when the run started
+// stays ignored.
+void RemoveTemporariesOnSignals();
+
+// Whether an event goes into the calendar: it has a date, occurs (FirstOccurrence) and does
+// not end before it starts (Ical.cpp).
+[[nodiscard]] bool Exportable(const content::DatebookItem& item);
 
 // A bitmap entry's PNG files as the content reader decodes it (a BitmapSink, through Keep).
 void ExportBitmapEntry(ExportTarget& target, const content::BitmapEntry& entry);

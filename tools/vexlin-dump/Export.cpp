@@ -2,15 +2,20 @@
 // each whole or not at all, never over an existing one without --force), and the memo pad's
 // export, one plain text file per memo in a folder of the database's name.
 #include "ContentModes.h"
+#include "Escape.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <utility>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,7 +55,86 @@ std::string KindOf(mode_t mode) {
 
 const char* const Exists = "exists (--force overwrites it)";
 
+// The temporaries that exist at this moment, for the handler of the signals that end a run
+// (Ctrl-C, kill, a closed terminal): a fixed array it walks without a lock or an allocation,
+// removing each with unlinkat, the one thing it may safely do. A slot is in use while its
+// Folder is not -1; the run has one thread, which the handler interrupts, never runs beside.
+struct OpenTemporary {
+    std::atomic<int> Folder{-1};
+    char Name[NAME_MAX + 1] = {};
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+// A book's .txt and .html are open together; any other file is written and closed at once.
+OpenTemporary Temporaries[8];
+
+const int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+sigset_t EndingSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : EndingSignals)
+        sigaddset(&set, signal);
+    return set;
+}
+
+void RemoveTemporaries(int signal) {
+    for (OpenTemporary& t : Temporaries) {
+        const int folder = t.Folder.load(std::memory_order_relaxed);
+        if (folder >= 0)
+            ::unlinkat(folder, t.Name, 0);
+    }
+    // SA_RESETHAND has put the default action back: the signal, blocked in here, ends the
+    // run as it would have when the handler returns.
+    ::raise(signal);
+}
+
+// Creates the temporary (an fd, or -1 with errno) and remembers it; the signals wait
+// meanwhile, so that no file is made that the handler does not know.
+int CreateRemembered(int folder, const std::string& name) {
+    OpenTemporary* slot = std::find_if(std::begin(Temporaries), std::end(Temporaries),
+                                       [](const OpenTemporary& t) { return t.Folder < 0; });
+    if (slot == std::end(Temporaries) || name.size() > NAME_MAX) {
+        errno = EMFILE;
+        return -1;
+    }
+    std::memcpy(slot->Name, name.c_str(), name.size() + 1);
+    const sigset_t ending = EndingSet();
+    sigset_t before;
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+    const int fd = ::openat(folder, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    const int error = errno;
+    if (fd >= 0)
+        slot->Folder.store(folder, std::memory_order_relaxed);
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    return fd;
+}
+
+// After the temporary has been renamed or removed: a signal before that still removes it.
+void Forget(int folder, const std::string& name) noexcept {
+    for (OpenTemporary& t : Temporaries) {
+        if (t.Folder == folder && name == t.Name) {
+            t.Folder = -1;
+            return;
+        }
+    }
+}
+
 } // namespace
+
+void RemoveTemporariesOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporaries;
+    action.sa_mask = EndingSet(); // one handler at a time
+    action.sa_flags = SA_RESETHAND;
+    for (const int signal : EndingSignals) {
+        struct sigaction before {};
+        // A signal ignored when the run started (nohup, a background job's SIGINT) stays so.
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            ::sigaction(signal, &action, nullptr);
+    }
+}
 
 std::string ExportBaseName(const std::string& file) {
     if (file == "-")
@@ -80,6 +164,7 @@ ExportTarget::~ExportTarget() {
         if (file.Fd >= 0) {
             ::close(file.Fd);
             ::unlinkat(file.Where.Folder, file.Temporary.c_str(), 0);
+            Forget(file.Where.Folder, file.Temporary);
         }
     }
     for (const auto& [folder, fd] : Folders)
@@ -155,9 +240,7 @@ int ExportTarget::CreateTemporary(const Place& place, std::string& temporary) {
         temporary = "." + place.Leaf.substr(0, 200) + ".";
         for (int i = 0; i < 6; ++i)
             temporary += letters[random() % (sizeof letters - 1)];
-        const int fd =
-            ::openat(place.Folder, temporary.c_str(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        const int fd = CreateRemembered(place.Folder, temporary);
         if (fd >= 0)
             return fd;
         if (errno != EEXIST)
@@ -228,7 +311,8 @@ void ExportTarget::Put(int fd, const std::filesystem::path& path, std::string_vi
 void ExportTarget::Finished(const std::filesystem::path& path, std::size_t bytes) {
     ++Count;
     if (Options.Verbose)
-        std::fprintf(stderr, "vexlin-dump: wrote %s (%zu bytes)\n", path.c_str(), bytes);
+        std::fprintf(stderr, "vexlin-dump: wrote %s (%zu bytes)\n", // escaped as the messages
+                     ControlsEscaped(path.string()).c_str(), bytes);
 }
 
 void ExportTarget::Write(const std::string& name, std::string_view bytes) {
@@ -245,8 +329,10 @@ void ExportTarget::Write(const std::string& name, std::string_view bytes) {
         if (fd >= 0)
             ::close(fd);
         ::unlinkat(place.Folder, temporary.c_str(), 0);
+        Forget(place.Folder, temporary);
         throw;
     }
+    Forget(place.Folder, temporary);
     Finished(place.Path, bytes.size());
 }
 
@@ -285,14 +371,17 @@ void ExportTarget::CloseAppended() {
         } else if (!file.Failure.empty()) {
             ::close(file.Fd);
             ::unlinkat(file.Where.Folder, file.Temporary.c_str(), 0);
+            Forget(file.Where.Folder, file.Temporary);
         } else {
             try {
                 if (::close(std::exchange(file.Fd, -1)) != 0)
                     throw ExportError(file.Where.Path.string() + ": " + Reason(errno));
                 Commit(file.Where, file.Temporary);
+                Forget(file.Where.Folder, file.Temporary);
                 Finished(file.Where.Path, file.Bytes);
             } catch (const ExportError& e) {
                 ::unlinkat(file.Where.Folder, file.Temporary.c_str(), 0);
+                Forget(file.Where.Folder, file.Temporary);
                 file.Failure = e.what();
             }
         }
@@ -346,9 +435,10 @@ bool HasItems(const ExportTarget&, const content::ToDos& p) {
     return AnyLive(p.Items);
 }
 bool HasItems(const ExportTarget&, const content::Datebook& p) {
-    // An event without a date is not written to the calendar (Ical.cpp).
+    // The events the calendar holds (Ical.cpp): not one without a date, one that ends before
+    // it starts, or a repeat that never occurs.
     return std::any_of(p.Items.begin(), p.Items.end(), [](const content::DatebookItem& item) {
-        return !item.Deleted && item.When;
+        return !item.Deleted && Exportable(item);
     });
 }
 bool HasItems(const ExportTarget&, const content::AddressBook& p) {

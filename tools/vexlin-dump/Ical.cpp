@@ -167,14 +167,19 @@ void AddAlarm(icalcomponent* event, const EventAlarm& alarm, const std::string& 
     icalcomponent_add_component(event, valarm);
 }
 
+} // namespace
+
 // Whether the event means something a calendar can hold: it occurs (FirstOccurrence) and
-// does not end before it starts. The decoder reports each that does not.
+// does not end before it starts. The decoder reports each that does not. Export's
+// "nothing to export" asks it too.
 bool Exportable(const DatebookItem& item) {
     if (item.Start && item.End &&
         item.End->Hour * 60 + item.End->Minute < item.Start->Hour * 60 + item.Start->Minute)
         return false;
     return FirstOccurrence(item).has_value();
 }
+
+namespace {
 
 // DTSTART is the first occurrence: a calendar counts the start as one even where the repeat
 // does not fall on it, the device does not.
@@ -264,7 +269,7 @@ void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
     const Component calendar = Calendar();
     for (const DatebookItem& item : p.Items) {
         if (!item.Deleted && Exportable(item))
-            icalcomponent_add_component(calendar.get(), Event(c, target.BaseName(), item));
+            icalcomponent_add_component(calendar.get(), Event(c, target.UidBase(), item));
     }
     WriteCalendar(target, calendar);
 }
@@ -278,7 +283,7 @@ void ExportPayload(ExportTarget& target, const Content& c, const ToDos& p) {
     const Component calendar = Calendar();
     for (const ToDoItem& item : p.Items) {
         if (!item.Deleted)
-            icalcomponent_add_component(calendar.get(), ToDo(c, target.BaseName(), item));
+            icalcomponent_add_component(calendar.get(), ToDo(c, target.UidBase(), item));
     }
     WriteCalendar(target, calendar);
 }

@@ -24,6 +24,12 @@ bool Ascii(std::string_view text) {
     return true;
 }
 
+// Text a reader takes as it stands: ASCII without what would read as an encoded word ("=?"),
+// which a reader would decode into other text.
+bool Plain(std::string_view text) {
+    return Ascii(text) && text.find("=?") == std::string_view::npos;
+}
+
 std::string Base64(std::string_view bytes) {
     static constexpr char digits[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -43,11 +49,13 @@ std::string Base64(std::string_view bytes) {
 }
 
 // Encoded words of at most 45 bytes of text each (75 characters encoded), split between UTF-8
-// sequences, joined by folding white space.
-std::string EncodedWords(std::string_view text) {
+// sequences, joined by folding white space; the first fits in a line of 78 after `used`
+// characters (a header's name) where that leaves room for one.
+std::string EncodedWords(std::string_view text, std::size_t used = 0) {
     std::string out;
     while (!text.empty()) {
-        std::size_t cut = std::min<std::size_t>(45, text.size());
+        const std::size_t room = out.empty() && used + 16 < 78 ? (78 - used - 12) / 4 * 3 : 45;
+        std::size_t cut = std::min<std::size_t>({room, 45, text.size()});
         while (cut < text.size() && cut > 1 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
             --cut;
         out += (out.empty() ? "" : "\n ") + std::string("=?UTF-8?B?") +
@@ -86,7 +94,7 @@ std::size_t AddressWord(std::string_view text, std::size_t& length) {
 // for a reader finds no address inside an encoded word. Without an address, all encoded.
 std::string Mailbox(std::string_view part) {
     const std::size_t begin = part.find_first_not_of(' ');
-    if (begin == std::string_view::npos || Ascii(part))
+    if (begin == std::string_view::npos || Plain(part))
         return std::string(part);
     std::string out(part.substr(0, begin));
     std::string_view text = part.substr(begin);
@@ -140,6 +148,42 @@ std::string AddressList(std::string_view value) {
     return out;
 }
 
+// Whether text holds a word that no folding could fit on a line of 998 characters.
+bool LongWord(std::string_view text) {
+    std::size_t run = 0;
+    for (const char c : text) {
+        run = c == ' ' ? 0 : run + 1;
+        if (run > 900)
+            return true;
+    }
+    return false;
+}
+
+// A header line folded before spaces (RFC 5322: a reader takes the line end out and keeps the
+// space), so that each line keeps to 78 characters where its words allow it.
+std::string Folded(const std::string& line) {
+    constexpr std::size_t Width = 78;
+    std::string out;
+    std::size_t lineStart = 0; // in out
+    const std::size_t value = line.find(' ') + 1; // the value starts after "Name: "
+    std::size_t word = value;
+    out.append(line, 0, word);
+    while (word < line.size()) {
+        const std::size_t space = line.find(' ', word + 1);
+        const std::size_t end = space == std::string::npos ? line.size() : space;
+        // The next piece starts with its space (or is the value's first word).
+        if (word != value && out.size() - lineStart + (end - word) > Width && out.back() != '\n') {
+            out += '\n';
+            lineStart = out.size();
+        }
+        out.append(line, word, end - word);
+        if (const std::size_t folded = out.rfind('\n'); folded != std::string::npos)
+            lineStart = std::max(lineStart, folded + 1); // encoded words come folded
+        word = end;
+    }
+    return out;
+}
+
 // A header line, its value on one line: a line end in the record's text as a space (a header
 // holds none; a reader would refuse the message or read a forged header after it), other
 // control characters as U+FFFD (ExportText). ASCII is kept; other text becomes encoded words,
@@ -149,13 +193,13 @@ std::string Header(std::string_view name, std::string_view raw, bool address = f
     std::replace(value.begin(), value.end(), '\n', ' ');
     std::string line(name);
     line += ": ";
-    if (Ascii(value))
+    if (Plain(value) && (address || !LongWord(value)))
         line += value;
     else if (address)
         line += AddressList(value);
     else
-        line += EncodedWords(value);
-    return line + "\n";
+        line += EncodedWords(value, line.size());
+    return Folded(line) + "\n";
 }
 
 // The address for the "From " line: within angle brackets, else a word with an @; one that

@@ -1,75 +1,138 @@
-// Options through CLI11; its errors become usage errors (exit status 2) with vexlin-dump's own
-// usage text.
+// Options through CLI11, set up from OptionTable as --help's list is; CLI11's errors become
+// usage errors (exit status 2) with vexlin-dump's own usage text.
 #include "Options.h"
+#include "OptionTable.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace vexlin::dump {
 
-const char* const UsageText =
+namespace {
+
+// The synopsis and the closing lines of --help; the options between them come from OptionTable.
+const char* const Synopsis =
     "Usage: vexlin-dump [--header] [--app-info] [--sort-info] [--records | --record N] FILE...\n"
     "       vexlin-dump [--info] [--list] [--check] FILE...\n"
     "       vexlin-dump --json | --summary [--check] FILE...\n"
     "       vexlin-dump --raw --record N | --app-info | --sort-info FILE > OUT\n"
     "       vexlin-dump [--content] [--json] [--export DIR [--force] [-v]]\n"
     "                   [--encoding NAME] FILE...\n"
+    "       vexlin-dump --help | --version\n"
     "Prints the views of Palm database files and inspects them. Without a selector, the\n"
-    "four dump sections.\n"
-    "  --header      the header report\n"
-    "  --app-info    a hex dump of the app info area\n"
-    "  --sort-info   a hex dump of the sort info area\n"
-    "  --records     every record: its status line, then its hex dump\n"
-    "  --record N    only record N (counted from 1)\n"
-    "  --info        the header decoded: kind, attribute names, dates, areas\n"
-    "  --list        the record list (or resource list), one entry a line\n"
-    "  --check       every structural finding; exit status 3 on an error or warning\n"
-    "  --json        one JSON object per file (JSON Lines for several)\n"
-    "  --summary     one tab-separated line per file, under a header row\n"
-    "  --raw         the bytes of one record or area, unchanged (not to a terminal)\n"
-    "  --content     what the records hold, decoded (memos, to-dos, datebook, addresses,\n"
-    "                mail); with --json the object's \"Content\"\n"
-    "  --export DIR  standard files in DIR: B.vcf, B.ics, B/NNNN.txt, B.mbox\n"
-    "  --force       let --export replace regular files that exist\n"
-    "  -v            name each file --export writes, on standard error\n"
-    "  --encoding NAME  the device's 8-bit text encoding (iconv name); without it\n"
-    "                cp932 for a Japanese device's databases, else palm-latin\n"
-    "                (cp1252 with Palm's card suits at 0x8D-0x90)\n"
-    "  --help        this text\n"
+    "four dump sections.\n";
+const char* const Closing =
     "A FILE of - reads standard input (once). Exit status: 0 success, 1 a file could\n"
     "not be read or exported or lacks what was asked for (--export: nothing to\n"
     "export), 2 usage error, 3 --check found an error or warning.\n";
+
+std::string_view GroupHeading(OptionGroup group) {
+    switch (group) {
+    case OptionGroup::Dump:
+        return "The dump sections:\n";
+    case OptionGroup::Inspection:
+        return "Inspection:\n";
+    case OptionGroup::Content:
+        return "Content:\n";
+    case OptionGroup::Other:
+        break;
+    }
+    return "Other:\n";
+}
+
+// "  --record N    only record N ...": the help from column 16 (after two spaces when the
+// name is longer), its words wrapped there to lines of at most 88 characters.
+void AppendOption(std::string& text, const OptionSpec& spec) {
+    constexpr std::size_t HelpColumn = 16;
+    constexpr std::size_t Width = 88;
+    std::string line = "  ";
+    if (!spec.Short.empty()) {
+        line += spec.Short;
+        line += spec.Long.empty() ? "" : ", ";
+    }
+    line += spec.Long;
+    if (!spec.Argument.empty()) {
+        line += ' ';
+        line += spec.Argument;
+    }
+    line.resize(std::max(line.size() + 2, HelpColumn), ' ');
+    bool first = true;
+    std::string_view rest = spec.Help;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(' '), rest.size());
+        const std::string_view word = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (!first && line.size() + 1 + word.size() > Width) {
+            text += line + '\n';
+            line.assign(HelpColumn, ' ');
+            first = true;
+        }
+        if (!first) {
+            line += ' ';
+        }
+        line += word;
+        first = false;
+    }
+    text += line + '\n';
+}
+
+std::string Usage() {
+    std::string text = Synopsis;
+    std::optional<OptionGroup> group;
+    for (const OptionSpec& spec : OptionTable) {
+        if (spec.Group != group) {
+            group = spec.Group;
+            text += GroupHeading(spec.Group);
+        }
+        AppendOption(text, spec);
+    }
+    return text + Closing;
+}
+
+const std::string UsageString = Usage();
+
+} // namespace
+
+const char* const UsageText = UsageString.c_str();
+
+const char* const VersionText = "vexlin-dump " VEXLIN_VERSION "\n";
 
 Options ParseOptions(int argc, char** argv) {
     Options o;
     CLI::App app("vexlin-dump", "vexlin-dump");
     app.set_help_flag();
     std::vector<std::string_view> flags;
-    const auto flag = [&](const char* name, bool& value) {
-        app.add_flag(name, value);
-        flags.emplace_back(name);
-    };
-    flag("--header", o.Header);
-    flag("--app-info", o.AppInfo);
-    flag("--sort-info", o.SortInfo);
-    flag("--records", o.Records);
-    std::optional<std::string> record;
-    app.add_option("--record", record)->type_name("N");
-    flag("--info", o.Info);
-    flag("--list", o.List);
-    flag("--check", o.Check);
-    flag("--json", o.Json);
-    flag("--summary", o.Summary);
-    flag("--raw", o.Raw);
-    flag("--content", o.Content);
-    app.add_option("--export", o.ExportDir)->type_name("DIR");
-    flag("--force", o.Force);
-    flag("-v", o.Verbose);
-    app.add_option("--encoding", o.Encoding)->type_name("NAME");
+    // A number is taken as text, so that a bad one gets a message of vexlin-dump's own.
+    std::array<std::optional<std::string>, std::size(OptionTable)> numbers;
+    for (std::size_t i = 0; i < std::size(OptionTable); ++i) {
+        const OptionSpec& spec = OptionTable[i];
+        std::string names(spec.Short);
+        if (!spec.Short.empty() && !spec.Long.empty()) {
+            names += ',';
+        }
+        names += spec.Long;
+        std::visit(
+            [&](auto target) {
+                using Target = decltype(target);
+                if constexpr (std::is_same_v<Target, std::monostate>) {
+                    // --help and --version: answered before parsing.
+                } else if constexpr (std::is_same_v<Target, bool Options::*>) {
+                    app.add_flag(names, o.*target);
+                    flags.push_back(spec.Name());
+                } else if constexpr (std::is_same_v<Target, std::optional<long> Options::*>) {
+                    app.add_option(names, numbers[i])->type_name(std::string(spec.Argument));
+                } else {
+                    app.add_option(names, o.*target)->type_name(std::string(spec.Argument));
+                }
+            },
+            spec.Target);
+    }
     app.add_option("FILE", o.Files);
     app.allow_extras(false);
     // A flag takes no value: --check=0 would otherwise turn the mode off unseen.
@@ -90,14 +153,21 @@ Options ParseOptions(int argc, char** argv) {
         throw UsageError{e.what()};
     }
 
-    if (record) {
-        long value = 0;
-        const char* end = record->data() + record->size();
-        const auto [stop, ec] = std::from_chars(record->data(), end, value);
-        if (ec != std::errc() || stop != end) {
-            throw UsageError{"--record needs a record number, not '" + *record + "'"};
+    for (std::size_t i = 0; i < std::size(OptionTable); ++i) {
+        const auto* target = std::get_if<std::optional<long> Options::*>(&OptionTable[i].Target);
+        const std::optional<std::string>& text = numbers[i];
+        if (!target || !text) {
+            continue;
         }
-        o.Record = value;
+        long value = 0;
+        const char* end = text->data() + text->size();
+        const auto [stop, ec] = std::from_chars(text->data(), end, value);
+        if (ec != std::errc() || stop != end) {
+            // --record is the one number.
+            throw UsageError{std::string(OptionTable[i].Name()) + " needs a record number, not '" +
+                             *text + "'"};
+        }
+        o.*(*target) = value;
     }
     if (o.Files.empty()) {
         throw UsageError{"no FILE given"};

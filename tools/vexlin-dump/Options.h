@@ -39,9 +39,12 @@ struct UsageError {
     std::string Message;
 };
 
+// --help's text: the synopsis, then OptionTable's options under their headings.
 extern const char* const UsageText;
+// --version's line: "vexlin-dump 1.1".
+extern const char* const VersionText;
 
-// Throws UsageError. --help is answered before parsing.
+// Throws UsageError. --help and --version are answered before parsing.
 [[nodiscard]] Options ParseOptions(int argc, char** argv);
 
 } // namespace vexlin::dump

@@ -126,7 +126,7 @@ void ExportPayload(ExportTarget& target, const Content& c, const AddressBook& p)
     std::string cards;
     for (const AddressItem& item : p.Items) {
         if (!item.Deleted)
-            cards += Card(c, target.BaseName(), item);
+            cards += Card(c, target.UidBase(), item);
     }
     target.Write(target.BaseName() + ".vcf", cards);
 }

@@ -87,9 +87,11 @@ std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image
     std::int64_t start = 0;
     std::int64_t size = 0;
     if (o.Record && structure.Kind == DatabaseKind::Resource) {
-        if (*o.Record > structure.Resources.size())
+        // Counted from 1 and within the header's count (checked before).
+        const auto index = static_cast<std::size_t>(*o.Record - 1);
+        if (index >= structure.Resources.size())
             return "resource " + std::to_string(*o.Record) + "'s entry lies past the end of the file";
-        const ResourceInfo& r = structure.Resources[*o.Record - 1];
+        const ResourceInfo& r = structure.Resources[index];
         what = "resource " + std::to_string(*o.Record) + " (" + CodeText(r.Type) + " " +
                std::to_string(r.ID) + ")";
         start = r.Offset;
@@ -228,7 +230,9 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
         std::string base = ExportBaseName(file);
         const auto [earlier, fresh] = outcome.Exported.emplace(base, file);
         if (fresh) {
-            target.emplace(ExportOptions{*o.ExportDir, o.Force, o.Verbose}, std::move(base));
+            target.emplace(ExportOptions{*o.ExportDir, o.Force, o.Verbose}, std::move(base),
+                           file == "-" ? std::string("stdin")
+                                       : std::filesystem::path(file).stem().string());
         } else {
             Complain(out, file,
                      "not exported: its base name " + base + " is taken in this run by " +
@@ -253,6 +257,12 @@ void Process(const Options& o, const std::string& file, ImageReader& reader, Str
     }
     if (target && !ExportFile(*target, file, *content, out)) {
         outcome.Failed = true;
+    }
+    // The base name stays taken only by an export that wrote a file: one with nothing to
+    // export leaves nothing a later database could mix with. (A run of this file cut short,
+    // out of memory, keeps it taken.)
+    if (target && target->Written() == 0) {
+        outcome.Exported.erase(target->BaseName());
     }
     if (o.Json) {
         // Straight to the output, not held whole: the arrays may run to megabytes.
@@ -315,6 +325,10 @@ int main(int argc, char** argv) try {
             std::fputs(UsageText, stdout);
             return 0;
         }
+        if (std::string_view(argv[i]) == "--version") {
+            std::fputs(VersionText, stdout);
+            return 0;
+        }
         if (std::string_view(argv[i]) == "--") {
             break;
         }
@@ -344,6 +358,8 @@ int main(int argc, char** argv) try {
         // A file size limit (ulimit -f) then fails the write with EFBIG, as a full disk does,
         // instead of killing the run with a temporary file left behind.
         std::signal(SIGXFSZ, SIG_IGN);
+        // Ctrl-C or a kill while a file is written leaves no temporary behind.
+        RemoveTemporariesOnSignals();
     }
     ImageReader reader;
     Outcome outcome;
