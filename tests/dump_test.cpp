@@ -1391,10 +1391,10 @@ std::string Between(const std::string& text, const std::string& from, const std:
 // Each of the table's names (long and short) with its argument name ("" for a flag).
 std::map<std::string, std::string> TableOptions() {
     std::map<std::string, std::string> options;
-    for (const dump::OptionSpec& spec : dump::OptionTable) {
-        for (const std::string_view name : {spec.Long, spec.Short})
+    for (const dump::OptionEntry& option : dump::OptionTable) {
+        for (const std::string_view name : {option.Long, option.Short})
             if (!name.empty())
-                options[std::string(name)] = std::string(spec.Argument);
+                options[std::string(name)] = std::string(option.Argument);
     }
     return options;
 }

@@ -21,7 +21,7 @@ using OptionTarget =
     std::variant<std::monostate, bool Options::*, std::string Options::*,
                  std::optional<std::string> Options::*, std::optional<long> Options::*>;
 
-struct OptionSpec {
+struct OptionEntry {
     std::string_view Long;     // "--record"; empty for an option with a short name only
     std::string_view Short;    // "-v"; empty when there is none
     std::string_view Argument; // "N"; empty for a flag
@@ -33,7 +33,7 @@ struct OptionSpec {
     [[nodiscard]] constexpr std::string_view Name() const { return Long.empty() ? Short : Long; }
 };
 
-inline constexpr OptionSpec OptionTable[] = {
+inline constexpr OptionEntry OptionTable[] = {
     {"--header", "", "", "the header report", OptionGroup::Dump, &Options::Header},
     {"--app-info", "", "", "a hex dump of the app info area", OptionGroup::Dump, &Options::AppInfo},
     {"--sort-info", "", "", "a hex dump of the sort info area", OptionGroup::Dump,

@@ -48,22 +48,22 @@ std::string_view GroupHeading(OptionGroup group) {
 
 // "  --record N    only record N ...": the help from column 16 (after two spaces when the
 // name is longer), its words wrapped there to lines of at most 88 characters.
-void AppendOption(std::string& text, const OptionSpec& spec) {
+void AppendOption(std::string& text, const OptionEntry& option) {
     constexpr std::size_t HelpColumn = 16;
     constexpr std::size_t Width = 88;
     std::string line = "  ";
-    if (!spec.Short.empty()) {
-        line += spec.Short;
-        line += spec.Long.empty() ? "" : ", ";
+    if (!option.Short.empty()) {
+        line += option.Short;
+        line += option.Long.empty() ? "" : ", ";
     }
-    line += spec.Long;
-    if (!spec.Argument.empty()) {
+    line += option.Long;
+    if (!option.Argument.empty()) {
         line += ' ';
-        line += spec.Argument;
+        line += option.Argument;
     }
     line.resize(std::max(line.size() + 2, HelpColumn), ' ');
     bool first = true;
-    std::string_view rest = spec.Help;
+    std::string_view rest = option.Help;
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find(' '), rest.size());
         const std::string_view word = rest.substr(0, end);
@@ -85,12 +85,12 @@ void AppendOption(std::string& text, const OptionSpec& spec) {
 std::string Usage() {
     std::string text = Synopsis;
     std::optional<OptionGroup> group;
-    for (const OptionSpec& spec : OptionTable) {
-        if (spec.Group != group) {
-            group = spec.Group;
-            text += GroupHeading(spec.Group);
+    for (const OptionEntry& option : OptionTable) {
+        if (option.Group != group) {
+            group = option.Group;
+            text += GroupHeading(option.Group);
         }
-        AppendOption(text, spec);
+        AppendOption(text, option);
     }
     return text + Closing;
 }
@@ -111,12 +111,12 @@ Options ParseOptions(int argc, char** argv) {
     // A number is taken as text, so that a bad one gets a message of vexlin-dump's own.
     std::array<std::optional<std::string>, std::size(OptionTable)> numbers;
     for (std::size_t i = 0; i < std::size(OptionTable); ++i) {
-        const OptionSpec& spec = OptionTable[i];
-        std::string names(spec.Short);
-        if (!spec.Short.empty() && !spec.Long.empty()) {
+        const OptionEntry& option = OptionTable[i];
+        std::string names(option.Short);
+        if (!option.Short.empty() && !option.Long.empty()) {
             names += ',';
         }
-        names += spec.Long;
+        names += option.Long;
         std::visit(
             [&](auto target) {
                 using Target = decltype(target);
@@ -124,14 +124,14 @@ Options ParseOptions(int argc, char** argv) {
                     // --help and --version: answered before parsing.
                 } else if constexpr (std::is_same_v<Target, bool Options::*>) {
                     app.add_flag(names, o.*target);
-                    flags.push_back(spec.Name());
+                    flags.push_back(option.Name());
                 } else if constexpr (std::is_same_v<Target, std::optional<long> Options::*>) {
-                    app.add_option(names, numbers[i])->type_name(std::string(spec.Argument));
+                    app.add_option(names, numbers[i])->type_name(std::string(option.Argument));
                 } else {
-                    app.add_option(names, o.*target)->type_name(std::string(spec.Argument));
+                    app.add_option(names, o.*target)->type_name(std::string(option.Argument));
                 }
             },
-            spec.Target);
+            option.Target);
     }
     app.add_option("FILE", o.Files);
     app.allow_extras(false);
