@@ -16,7 +16,7 @@ vexlin_install() {
 VEXLIN_BUILD_PACKAGES=(cmake make g++ pkg-config libgtest-dev qt6-base-dev libgl-dev
   fonts-dejavu-core fonts-liberation2 xxd libcli11-dev nlohmann-json3-dev scdoc libical-dev libpng-dev)
 # Peers the content tests compare with (they skip, and say so, where one is missing).
-VEXLIN_PEER_PACKAGES=(netpbm txt2pdbdoc libmobi-tools)
+VEXLIN_PEER_PACKAGES=(netpbm txt2pdbdoc libmobi-tools python3 libpalm-perl python3-vobject python3-icalendar)
 
 # Configures (once) and builds the one build tree.
 vexlin_build() {
