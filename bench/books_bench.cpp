@@ -5,7 +5,7 @@
 // Prints one figure per line; a comparison whose peer or file is missing says so.
 #include "BenchRun.h"
 #include "Structure.h"
-#include "content/Content.h"
+#include "content/core/Content.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Arbitrary bytes as a bitmap family: every member's pixels exactly as large as it says and
 // never above the cap, and the first member's PNG made by libpng as the export makes it.
 #include "Png.h"
-#include "content/Bitmap.h"
+#include "content/picture/Bitmap.h"
 
 #include <cstdlib>
 

@@ -2,10 +2,10 @@
 // text never past the limit), the trailing entries, the HUFF/CDIC decoder on tables, phrases
 // and a record cut from the bytes, and the whole book read from a database whose record 0 and
 // text records are cut from the bytes.
-#include "content/Bound.h"
-#include "content/Content.h"
-#include "content/HuffCdic.h"
-#include "content/PalmDoc.h"
+#include "content/core/Bound.h"
+#include "content/core/Content.h"
+#include "content/compression/HuffCdic.h"
+#include "content/book/PalmDoc.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ImagePtr image = LoadNewImageFromBytes(file);
     const Structure structure = ReadStructure(*image);
     const Content content = ReadContent(*image, structure);
-    if (const Book* book = std::get_if<Book>(&content.Payload)) {
+    if (const Book* book = content.As<Book>()) {
         if (book->DecodedLength > records * PalmDocRecordMax)
             std::abort();
         // However the records share their bytes, the text is bounded by the file's size.

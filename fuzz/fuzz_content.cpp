@@ -2,7 +2,8 @@
 // rest as one record of a memo, to-do, datebook, address or mail database (copied to a block
 // of exactly its size, so that a read past it is caught) and as that format's app info;
 // anything else loads the rest as a whole database and reads its content, the [Content]
-// section and the JSON "Content" as vexlin-dump does. The second byte's low bit chooses
+// section and the JSON "Content" as vexlin-dump does; its upper five bits, when not 0, draw a
+// format from the registry, whose type and creator (where it has them) the database is given. The second byte's low bit chooses
 // cp932 over cp1252, its next bit (for whole databases) the encoding detected. Every text must be valid UTF-8, every finding lie inside what was read,
 // in order, with a code beginning "content-"; what a database yields (its text, the [Content]
 // section, the JSON, the pixels its bitmaps decode to) is bounded by its size.
@@ -10,8 +11,8 @@
 #include "DatabaseImage.h"
 #include "RecordView.h"
 #include "Structure.h"
-#include "content/Bound.h"
-#include "content/Content.h"
+#include "content/core/Bound.h"
+#include "content/core/Content.h"
 
 #include <nlohmann/json.hpp>
 
@@ -65,7 +66,8 @@ void DecodeRecord(unsigned format, TextDecoder& text, const std::uint8_t* data, 
     std::memcpy(block.get(), data, size);
     const Bytes record{1000, {block.get(), size}};
     std::vector<Finding> findings;
-    Decoding decoding{text, findings};
+    const ContentOptions options;
+    Decoding decoding{text, findings, options};
     switch (format) {
     case 0: CheckTexts(DecodeMemo(record, "record 1", decoding)); break;
     case 1: CheckTexts(DecodeToDo(record, "record 1", decoding)); break;
@@ -94,8 +96,16 @@ void DecodeRecord(unsigned format, TextDecoder& text, const std::uint8_t* data, 
     CheckFindings(findings, 1000, 1000 + size, false);
 }
 
-void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size_t size) {
-    const ImagePtr loaded = LoadNewImageFromBytes({data, size});
+void DecodeFile(unsigned draw, const std::string& encoding, const std::uint8_t* data,
+                std::size_t size) {
+    std::vector<std::uint8_t> file(data, data + size);
+    const auto formats = Formats();
+    if (const FormatDescriptor* format = draw ? formats[(draw - 1) % formats.size()] : nullptr;
+        format && !format->Type.empty() && file.size() >= 68) {
+        std::memcpy(file.data() + 60, format->Type.data(), 4);
+        std::memcpy(file.data() + 64, format->Creator.data(), 4);
+    }
+    const ImagePtr loaded = LoadNewImageFromBytes(file);
     // Entries past the end of the file all read alike: whole databases are run when the input
     // can hold their entry list (a 4 KB input about 500 entries), which keeps each run short;
     // a single record of any size is fuzzed on its own above.
@@ -106,18 +116,20 @@ void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size
     options.Encoding = encoding;
     const Content content = ReadContent(*loaded, structure, options);
     CheckFindings(content.Findings, 0, size, true);
-    std::visit(
-        [size](const auto& payload) {
-            if constexpr (requires { payload.Items; }) {
-                for (const auto& item : payload.Items)
-                    CheckTexts(item);
-            } else if constexpr (std::is_same_v<std::decay_t<decltype(payload)>, Book>) {
-                Require(ValidUtf8(payload.Text));
-                Require(payload.Text.size() <=
-                        OutputBound(size).Limit() / OutputBound::PerTextByte);
-            }
-        },
-        content.Payload);
+    const auto checkItems = [](const auto* payload) {
+        if (payload)
+            for (const auto& item : payload->Items)
+                CheckTexts(item);
+    };
+    checkItems(content.As<Memos>());
+    checkItems(content.As<ToDos>());
+    checkItems(content.As<Datebook>());
+    checkItems(content.As<AddressBook>());
+    checkItems(content.As<MailBox>());
+    if (const Book* book = content.As<Book>()) {
+        Require(ValidUtf8(book->Text));
+        Require(book->Text.size() <= OutputBound(size).Limit() / OutputBound::PerTextByte);
+    }
     // The work of the pictures: the pixels decoded, against the file's size.
     std::uint64_t pixels = 0;
     const auto count = [&](const std::vector<BitmapEntry>& entries) {
@@ -125,9 +137,9 @@ void DecodeFile(const std::string& encoding, const std::uint8_t* data, std::size
             for (const Bitmap& member : entry.Members)
                 pixels += std::uint64_t{member.PixelWidth} * member.PixelHeight;
     };
-    if (const auto* set = std::get_if<BitmapSet>(&content.Payload))
+    if (const auto* set = content.As<BitmapSet>())
         count(set->Entries);
-    if (const auto* app = std::get_if<Application>(&content.Payload))
+    if (const auto* app = content.As<Application>())
         count(app->Bitmaps);
     Require(pixels <= FilePixelsPerByte * size + FamilyPixelsMax);
     char* text = nullptr;
@@ -167,6 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((data[0] & 7) < 5)
         DecodeRecord(data[0] & 7, cp932 ? japanese : latin, data + 2, size - 2);
     else
-        DecodeFile((data[1] & 2) != 0 ? "" : cp932 ? "CP932" : "CP1252", data + 2, size - 2);
+        DecodeFile(data[0] >> 3u, (data[1] & 2) != 0 ? "" : cp932 ? "CP932" : "CP1252", data + 2,
+                   size - 2);
     return 0;
 }

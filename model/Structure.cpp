@@ -1,5 +1,6 @@
 // Reading the entry list and checking the structure: every finding, never stopping at the first.
 #include "Structure.h"
+#include "FindingCodes.h"
 
 #include <algorithm>
 #include <array>
@@ -137,35 +138,34 @@ class Checker {
     void CheckHeader(std::uint32_t count) {
         const DatabaseHeader& h = Image.Header;
         if (FileEnd < sizeof(DatabaseHeader)) {
-            Add(0, Severity::Error, "header-short",
+            Add(0, Severity::Error, codes::HeaderShort.Code,
                 "the file is " + std::to_string(FileEnd) +
                     " bytes, shorter than the 78-byte header; the rest reads as zero");
         }
         if (std::memchr(h.Name, 0, sizeof h.Name) == nullptr) {
-            Add(0, Severity::Warning, "name-unterminated",
+            Add(0, Severity::Warning, codes::NameUnterminated.Code,
                 "the name fills all 32 bytes with no zero byte to end it");
         }
         if (S.Kind == DatabaseKind::Resource) {
-            Add(offsetof(DatabaseHeader, Attributes), Severity::Note, "resource-database",
+            Add(offsetof(DatabaseHeader, Attributes), Severity::Note, codes::ResourceDatabase.Code,
                 "attribute 0x0001 marks a resource database: its entry list holds 10-byte "
                 "resource entries, which the record views read as 8-byte record entries");
         }
         CheckExtension();
         if (h.NextRecordListID != 0) {
-            Add(offsetof(DatabaseHeader, NextRecordListID), Severity::Warning, "next-list",
+            Add(offsetof(DatabaseHeader, NextRecordListID), Severity::Warning, codes::NextList.Code,
                 "NextRecordListID is " + std::to_string(h.NextRecordListID) +
                     ": it names a further entry list, which nothing here follows");
         }
         if (count != 0 && S.ListEnd > FileEnd) {
             const std::uint64_t whole =
                 FileEnd <= RecordListOffset ? 0 : (FileEnd - RecordListOffset) / S.EntryWidth;
-            Add(static_cast<std::uint32_t>(RecordListOffset + S.EntryWidth * whole), Severity::Error,
-                "list-past-end",
-                "the entry list of " + std::to_string(count) + " " +
-                    std::to_string(S.EntryWidth) + "-byte entries ends at " + Hex(S.ListEnd) +
-                    ", past the end of the file at " + Hex(FileEnd) + "; entries " +
-                    std::to_string(whole + 1) + " to " + std::to_string(count) +
-                    " are not in the file and read as zero");
+            Add(static_cast<std::uint32_t>(RecordListOffset + S.EntryWidth * whole),
+                Severity::Error, codes::ListPastEnd.Code,
+                "the entry list of " + std::to_string(count) + " " + std::to_string(S.EntryWidth) +
+                    "-byte entries ends at " + Hex(S.ListEnd) + ", past the end of the file at " +
+                    Hex(FileEnd) + "; entries " + std::to_string(whole + 1) + " to " +
+                    std::to_string(count) + " are not in the file and read as zero");
         }
     }
 
@@ -178,10 +178,10 @@ class Checker {
             }
         }
         if (extension == "prc" && S.Kind == DatabaseKind::Record) {
-            Add(0, Severity::Note, "extension-mismatch",
+            Add(0, Severity::Note, codes::ExtensionMismatch.Code,
                 "a .prc file holding a record database (attribute 0x0001 is not set)");
         } else if (extension == "pdb" && S.Kind == DatabaseKind::Resource) {
-            Add(0, Severity::Note, "extension-mismatch",
+            Add(0, Severity::Note, codes::ExtensionMismatch.Code,
                 "a .pdb file holding a resource database (attribute 0x0001 is set)");
         }
     }
@@ -253,18 +253,19 @@ class Checker {
         const std::size_t count = CountInFile();
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint32_t offset = OffsetOf(i);
-            if (const auto problem = Misplaced(offset, "record-in-header", "record-past-end")) {
+            if (const auto problem =
+                    Misplaced(offset, codes::RecordInHeader.Code, codes::RecordPastEnd.Code)) {
                 Add(At(i), Severity::Error, problem->first,
                     Label(i) + ": data offset " + OffsetText(offset) + problem->second);
             }
             if (i > 0 && offset < OffsetOf(i - 1)) {
-                Add(At(i), Severity::Error, "record-out-of-order",
+                Add(At(i), Severity::Error, codes::RecordOutOfOrder.Code,
                     Label(i) + ": data offset " + OffsetText(offset) + " is below " +
                         Label(i - 1) + "'s " + OffsetText(OffsetOf(i - 1)) + ", so " +
                         Label(i - 1) + "'s size is " + std::to_string(SizeOf(i - 1)));
             }
             if (SizeOf(i) == 0) {
-                Add(At(i), Severity::Note, "record-empty",
+                Add(At(i), Severity::Note, codes::RecordEmpty.Code,
                     Label(i) + " is empty: its data offset " + OffsetText(offset) +
                         (i + 1 < Count() ? " equals the next entry's" : " is the end of the file"));
             }
@@ -297,13 +298,13 @@ class Checker {
             const std::uint32_t earlier = keys[first].second;
             if (S.Kind == DatabaseKind::Resource) {
                 const ResourceInfo& r = S.Resources[later];
-                Add(At(later), Severity::Warning, "duplicate-resource",
+                Add(At(later), Severity::Warning, codes::DuplicateResource.Code,
                     Label(later) + " has type '" + CodeText(r.Type) + "' and ID " +
                         std::to_string(r.ID) + ", as " + Label(earlier) + " has");
             } else {
                 char id[8];
                 std::snprintf(id, sizeof id, "%06x", static_cast<unsigned>(keys[k].first));
-                Add(At(later), Severity::Warning, "duplicate-unique-id",
+                Add(At(later), Severity::Warning, codes::DuplicateUniqueId.Code,
                     Label(later) + " has unique ID " + id + ", as " + Label(earlier) + " has");
             }
         }
@@ -313,9 +314,11 @@ class Checker {
         if (offset == 0) {
             return;
         }
-        if (const auto problem = Misplaced(offset, "area-in-header", "area-past-end")) {
+        if (const auto problem =
+                Misplaced(offset, codes::AreaInHeader.Code, codes::AreaPastEnd.Code)) {
             Add(field, Severity::Error, problem->first,
-                std::string("the ") + name + " area's offset " + OffsetText(offset) + problem->second);
+                std::string("the ") + name + " area's offset " + OffsetText(offset) +
+                    problem->second);
         }
     }
 
@@ -342,7 +345,7 @@ class Checker {
         }
         for (std::size_t i = 1; i < starts.size(); ++i) {
             if (starts[i].Offset < starts[i - 1].Offset) {
-                Add(starts[i].Field, Severity::Warning, "area-out-of-order",
+                Add(starts[i].Field, Severity::Warning, codes::AreaOutOfOrder.Code,
                     std::string(starts[i].Name) + " at " + OffsetText(starts[i].Offset) +
                         " starts before " + starts[i - 1].Name + " at " +
                         OffsetText(starts[i - 1].Offset) +
@@ -491,15 +494,6 @@ std::string DecodedDate::Text() const {
 std::string DecodedDate::Iso() const {
     return Epoch == DateEpoch::Never ? ""
                                      : FormatDate(UnixSeconds, "%04d-%02u-%02uT%02d:%02d:%02dZ");
-}
-
-std::string_view SeverityName(Severity severity) noexcept {
-    switch (severity) {
-    case Severity::Error: return "error";
-    case Severity::Warning: return "warning";
-    case Severity::Note: break;
-    }
-    return "note";
 }
 
 Structure ReadStructure(const DatabaseImage& image, std::uint64_t fileSize,

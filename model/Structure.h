@@ -4,6 +4,7 @@
 #pragma once
 
 #include "DatabaseImage.h"
+#include "Finding.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -66,16 +67,6 @@ struct ResourceInfo {
     std::uint16_t ID = 0;
     std::uint32_t Offset = 0;
     std::int64_t Size = 0;
-};
-
-enum class Severity { Error, Warning, Note };
-[[nodiscard]] std::string_view SeverityName(Severity severity) noexcept;
-
-struct Finding {
-    std::uint32_t Offset = 0; // file offset the finding is about
-    Severity Level = Severity::Note;
-    std::string_view Code;    // stable: "record-past-end", ...
-    std::string Message;
 };
 
 struct Structure {

@@ -3,14 +3,17 @@
 // damaged and hostile input, and the corpus side by side with peers (txt2pdbdoc, mobitool,
 // palmtopnm, pnmtopalm) where they are installed.
 #include "BitmapBuilder.h"
+#include "ContentModes.h"
+#include "ContentSamples.h"
+#include "FindingCodes.h"
 #include "HuffCdicBuilder.h"
 #include "PdbBuilder.h"
-#include "content/Application.h"
-#include "content/Bitmap.h"
-#include "content/Bound.h"
-#include "content/Content.h"
-#include "content/HuffCdic.h"
-#include "content/PalmDoc.h"
+#include "content/app/Application.h"
+#include "content/picture/Bitmap.h"
+#include "content/core/Bound.h"
+#include "content/core/Content.h"
+#include "content/compression/HuffCdic.h"
+#include "content/book/PalmDoc.h"
 
 #include <gtest/gtest.h>
 
@@ -1240,7 +1243,6 @@ Bytes ResourceDatabase(const std::string& type, const std::string& creator,
 // version (tver 1 before tver 1000, else any tver), their code and icons. The preferences
 // databases list each preference by the creator it belongs to and its ID.
 TEST(ExecutableResources, LibrariesPanelsAndPreferences) {
-    using vexlin::content::Format;
     const Bytes icon = Drawn(2, 8, Packing::None).Build();
     const Image library = Load(ResourceDatabase("libr", "MyLb",
                                                 {{"libr", 0, Bytes(40, 0x4E)},
@@ -1248,7 +1250,7 @@ TEST(ExecutableResources, LibrariesPanelsAndPreferences) {
                                                  {"tver", 1000, Text("9.9")},
                                                  {"tver", 1, Text("1.2")},
                                                  {"tAIB", 1000, icon}}));
-    EXPECT_EQ(vexlin::content::IdentifyFormat(*library.Data, library.Layout), Format::Application);
+    EXPECT_EQ(vexlin::content::Identify({*library.Data, library.Layout}).Name, "application");
     std::vector<Finding> findings;
     const Application lib = ReadApplication(*library.Data, library.Layout, "CP1252", findings);
     EXPECT_EQ(lib.Name, "My Library");
@@ -1262,13 +1264,13 @@ TEST(ExecutableResources, LibrariesPanelsAndPreferences) {
     // A panel with neither tver 1 nor 1000: its only tver.
     const Image panel =
         Load(ResourceDatabase("panl", "MyPn", {{"tver", 2000, Text("3.0")}, {"tFRM", 1000, {}}}));
-    EXPECT_EQ(vexlin::content::IdentifyFormat(*panel.Data, panel.Layout), Format::Application);
+    EXPECT_EQ(vexlin::content::Identify({*panel.Data, panel.Layout}).Name, "application");
     EXPECT_EQ(ReadApplication(*panel.Data, panel.Layout, "CP1252", findings).Version, "3.0");
 
     const Bytes unsaved = ResourceDatabase(
         "pref", "psys", {{"memo", 1, Bytes(6, 1)}, {"addr", 3, Bytes(9, 2)}, {"code", 0, {}}});
     const Image prefs = Load(unsaved);
-    ASSERT_EQ(vexlin::content::IdentifyFormat(*prefs.Data, prefs.Layout), Format::Preferences);
+    ASSERT_EQ(vexlin::content::Identify({*prefs.Data, prefs.Layout}).Name, "preferences");
     const auto list = vexlin::content::ReadPreferences(prefs.Layout).Entries;
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(std::string(list[1].Type, 4), "addr");
@@ -1291,7 +1293,7 @@ TEST(ExecutableResources, LibrariesPanelsAndPreferences) {
 
     if (std::filesystem::exists(Corpus / "nsbasic_Saved_Preferences.PRC")) {
         const Image saved = Load(Corpus / "nsbasic_Saved_Preferences.PRC");
-        EXPECT_EQ(vexlin::content::IdentifyFormat(*saved.Data, saved.Layout), Format::Preferences);
+        EXPECT_EQ(vexlin::content::Identify({*saved.Data, saved.Layout}).Name, "preferences");
         const auto entries = vexlin::content::ReadPreferences(saved.Layout).Entries;
         ASSERT_EQ(entries.size(), 47u);
         EXPECT_EQ(std::string(entries[3].Type, 4), "abtp");
@@ -1368,4 +1370,100 @@ TEST(BitmapsBound, SharedEntriesReadAsFarAsTheFileGoes) {
     EXPECT_EQ(std::count_if(findings.begin(), findings.end(),
                             [](const Finding& f) { return f.Code == "content-output-bound"; }),
               1);
+}
+
+namespace {
+
+// What vexlin-dump prints of a database's content: the [Content] section and the JSON object.
+std::string Printed(const content::Content& c) {
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* memory = open_memstream(&text, &length);
+    {
+        dump::StreamTarget out(memory);
+        dump::PrintContent(out, c);
+        dump::WriteWithContent(out, "{\"File\":\"cut\"}", c);
+    }
+    std::fclose(memory);
+    std::string printed(text, length);
+    std::free(text);
+    return printed;
+}
+
+const FindingCode* Listed(std::string_view code) {
+    for (const FindingCode* listed : FindingCodes)
+        if (listed->Code == code)
+            return listed;
+    return nullptr;
+}
+
+// One small database of each format the registry knows.
+std::vector<Bytes> FormatSamples() {
+    std::vector<Bytes> samples;
+    for (const auto& [name, bytes] : PimSamples())
+        samples.push_back(bytes);
+    samples.push_back(PalmDocBook(1, 11, 2, {Text("Call me "), Text("Ish")}));
+    samples.push_back(MobiBook(1, 65001, {Text("caf\xC3\xA9")}, 0, 5));
+    PdbBuilder pictures;
+    pictures.Record(Drawn(2, 4, Packing::Rle).Build()).Record(Drawn(3, 8, Packing::None).Build());
+    samples.push_back(pictures.Build());
+    Bytes strike(26, 0);
+    const std::int16_t fields[13] = {-28672, 32, 33, 8, 0, 0, 8, 2, 0, 2, 0, 0, 1};
+    for (int i = 0; i < 13; ++i)
+        PutBE16(strike, 2 * i, static_cast<std::uint16_t>(fields[i]));
+    strike.insert(strike.end(), {0x80, 0x01, 0xFF, 0x00});
+    samples.push_back(ResourceDatabase("Font", "Test", {{"NFNT", 9000, strike}}));
+    samples.push_back(ResourceDatabase("appl", "Test",
+                                       {{"tAIN", 1000, Text("Cut")},
+                                        {"tver", 1000, Text("1.0")},
+                                        {"code", 0, Bytes(24, 0x4E)},
+                                        {"tAIB", 1000, Drawn(1, 1, Packing::None).Build()}}));
+    samples.push_back(ResourceDatabase("sprf", "psys", {{"Test", 0, Text("on")}}));
+    return samples;
+}
+
+} // namespace
+
+// The registry's contract, over one small database of every format: cut at every length, it is
+// decoded without a read past the file's end (poisoning the bytes after it changes nothing),
+// its [Content] section and JSON are valid UTF-8, and every finding lies inside the file, in
+// order, with a code the table lists at the severity the table gives it.
+TEST(Registry, EveryFormatCutAtEveryLength) {
+    std::set<std::string_view> formats, sampled;
+    for (const content::FormatDescriptor* format : content::Formats())
+        formats.insert(format->Name);
+    for (const Bytes& sample : FormatSamples()) {
+        const Image whole = Load(sample);
+        const std::string_view name = content::Identify({*whole.Data, whole.Layout}).Name;
+        sampled.insert(name);
+        for (std::size_t cut = 78; cut <= sample.size(); ++cut) {
+            const Bytes bytes(sample.begin(), sample.begin() + static_cast<long>(cut));
+            const Image image = Load(bytes);
+            const content::Content before = content::ReadContent(*image.Data, image.Layout);
+            const std::string printed = Printed(before);
+            auto* raw = reinterpret_cast<std::uint8_t*>(image.Data.get());
+            std::fill(raw + cut, raw + std::min<std::size_t>(cut + 4096, ImageCapacity), 0xA5);
+            ASSERT_EQ(Printed(content::ReadContent(*image.Data, image.Layout)), printed)
+                << name << " cut at " << cut << " reads past the end of the file";
+            ASSERT_TRUE(content::ValidUtf8(printed)) << name << " cut at " << cut;
+            std::vector<Finding> findings = image.Layout.Findings;
+            findings.insert(findings.end(), before.Findings.begin(), before.Findings.end());
+            // Each list in file order: the structure's, then the content's.
+            const std::size_t structural = image.Layout.Findings.size();
+            for (std::size_t i = 0; i < findings.size(); ++i) {
+                const Finding& f = findings[i];
+                const FindingCode* listed = Listed(f.Code);
+                ASSERT_NE(listed, nullptr) << f.Code << " is not in the table";
+                const std::string_view severity = SeverityName(f.Level);
+                EXPECT_TRUE(listed->Severity == severity ||
+                            (listed->Severity == "warning or note" && severity != "error"))
+                    << f.Code << " reported as " << severity;
+                EXPECT_LE(f.Offset, cut) << name << " cut at " << cut << ": " << f.Code;
+                if (i > 0 && i != structural) {
+                    EXPECT_LE(findings[i - 1].Offset, f.Offset) << name << " cut at " << cut;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(sampled, formats);
 }

@@ -4,8 +4,8 @@
 #include "ContentSamples.h"
 #include "DatabaseImage.h"
 #include "Structure.h"
-#include "content/Bound.h"
-#include "content/Content.h"
+#include "content/core/Bound.h"
+#include "content/core/Content.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ Decoded Decode(const FileBytes& file, const std::string& encoding = DefaultEncod
 }
 
 template <typename Payload> const Payload& As(const Decoded& d) {
-    const Payload* payload = std::get_if<Payload>(&d.Result.Payload);
+    const Payload* payload = d.Result.As<Payload>();
     if (!payload)
         throw std::runtime_error("unexpected payload");
     return *payload;
@@ -55,24 +55,21 @@ std::vector<std::string> Texts(const Content& c) {
         for (const Category& category : c.Categories->Items)
             texts.push_back(category.Name);
     }
-    std::visit(
-        [&](const auto& p) {
-            using P = std::decay_t<decltype(p)>;
-            if constexpr (std::is_same_v<P, Memos>) {
-                for (const auto& i : p.Items) texts.push_back(i.Text);
-            } else if constexpr (std::is_same_v<P, ToDos> || std::is_same_v<P, Datebook>) {
-                for (const auto& i : p.Items) texts.insert(texts.end(), {i.Description, i.Note});
-            } else if constexpr (std::is_same_v<P, AddressBook>) {
-                for (const auto& i : p.Items)
-                    for (const auto& f : i.Fields) texts.push_back(f.value_or(""));
-                texts.insert(texts.end(), p.Labels.begin(), p.Labels.end());
-            } else if constexpr (std::is_same_v<P, MailBox>) {
-                for (const auto& i : p.Items)
-                    texts.insert(texts.end(), {i.Subject, i.From, i.To, i.Cc, i.Bcc, i.ReplyTo,
-                                               i.SentTo, i.Body});
-            }
-        },
-        c.Payload);
+    if (const auto* p = c.As<Memos>()) {
+        for (const auto& i : p->Items) texts.push_back(i.Text);
+    } else if (const auto* p = c.As<ToDos>()) {
+        for (const auto& i : p->Items) texts.insert(texts.end(), {i.Description, i.Note});
+    } else if (const auto* p = c.As<Datebook>()) {
+        for (const auto& i : p->Items) texts.insert(texts.end(), {i.Description, i.Note});
+    } else if (const auto* p = c.As<AddressBook>()) {
+        for (const auto& i : p->Items)
+            for (const auto& f : i.Fields) texts.push_back(f.value_or(""));
+        texts.insert(texts.end(), p->Labels.begin(), p->Labels.end());
+    } else if (const auto* p = c.As<MailBox>()) {
+        for (const auto& i : p->Items)
+            texts.insert(texts.end(), {i.Subject, i.From, i.To, i.Cc, i.Bcc, i.ReplyTo,
+                                       i.SentTo, i.Body});
+    }
     return texts;
 }
 
@@ -84,7 +81,7 @@ std::filesystem::path Corpus(const char* name) {
 
 TEST(Content, MemosWithCategoriesAndWindowsQuotes) {
     const Decoded d = Decode(MemoSample());
-    EXPECT_EQ(d.Result.Kind, Format::Memo);
+    EXPECT_EQ(d.Result.Format->Name, "memo");
     ASSERT_TRUE(d.Result.Categories);
     EXPECT_EQ(d.Result.Categories->Items[1].Name, "Business");
     EXPECT_TRUE(d.Result.Categories->Items[2].Renamed);
@@ -285,7 +282,8 @@ TEST(Content, EncodingsReplaceVisiblyAndCount) {
     const Content c = ReadContent(*image, layout); // the encoding detected from the names
     EXPECT_EQ(c.Encoding, "CP932");
     EXPECT_TRUE(c.EncodingDetected);
-    const AddressBook& book = std::get<AddressBook>(c.Payload);
+    ASSERT_NE(c.As<AddressBook>(), nullptr);
+    const AddressBook& book = *c.As<AddressBook>();
     EXPECT_EQ(book.Items.at(0).Fields[City], std::nullopt);
     EXPECT_EQ(book.Items.at(0).Fields[State], "\u6771\u4eac\u90fd"); // 東京都
     EXPECT_EQ(c.Categories->Items[1].Name, "\u30d3\u30b8\u30cd\u30b9"); // ビジネス
@@ -297,7 +295,7 @@ TEST(Content, CategoryBlocksOfOtherProgramsAreFoundWhenPlausible) {
     other.Creator = "CYCL";
     other.App(CategoryBlock({"Unfiled", "Errands"}));
     const Decoded found = Decode(other.Build());
-    EXPECT_EQ(found.Result.Kind, Format::Unknown);
+    EXPECT_EQ(found.Result.Format, &UnknownFormat);
     ASSERT_TRUE(found.Result.Categories);
     EXPECT_EQ(found.Result.Categories->Items[1].Name, "Errands");
 

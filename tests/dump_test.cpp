@@ -6,7 +6,8 @@
 #include "PdbBuilder.h"
 #include "RecordView.h"
 #include "Structure.h"
-#include "content/Content.h"
+#include "FindingCodes.h"
+#include "content/core/Content.h"
 #include "../tools/vexlin-dump/OptionTable.h"
 
 #include <gtest/gtest.h>
@@ -1425,9 +1426,8 @@ TEST(VexlinDumpOptions, HelpCompletionAndManualNameTheTable) {
     }
     EXPECT_EQ(listed, table) << help.Out;
     const std::string contentHelp = Between(help.Out, "\n  --content ", "\n  -");
-    for (int f = static_cast<int>(content::Format::Unknown) + 1;
-         f <= static_cast<int>(content::Format::Preferences); ++f) {
-        const std::string name(content::FormatName(static_cast<content::Format>(f)));
+    for (const content::FormatDescriptor* format : content::Formats()) {
+        const std::string name(format->Name);
         EXPECT_NE(contentHelp.find(name), std::string::npos) << name << " missing: " << contentHelp;
     }
     const std::string exportHelp = Between(help.Out, "\n  --export ", "\n  -");
@@ -1484,6 +1484,23 @@ TEST(VexlinDumpOptions, HelpCompletionAndManualNameTheTable) {
         EXPECT_EQ(at, line.size()) << "a term line the test cannot read: " << line;
     }
     EXPECT_EQ(documented, table);
+
+    // The finding codes' tables: each row's code, severity and meaning as the table in the
+    // model has them, in its order.
+    std::vector<std::string> rows, codes;
+    std::istringstream tables(page);
+    for (std::string line; std::getline(tables, line);) {
+        if (line.rfind("|  ", 0) != 0)
+            continue;
+        std::string severity, meaning;
+        std::getline(tables, severity);
+        std::getline(tables, meaning);
+        rows.push_back(line.substr(3) + " / " + severity.substr(3) + " / " + meaning.substr(3));
+    }
+    for (const FindingCode* code : FindingCodes)
+        codes.push_back(std::string(code->Code) + " / " + std::string(code->Severity) + " / " +
+                        std::string(code->Meaning));
+    EXPECT_EQ(rows, codes);
 
     const DumpRun version = Dump({"--version"});
     EXPECT_EQ(version.Exit, 0);

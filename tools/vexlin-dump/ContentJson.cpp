@@ -269,7 +269,7 @@ void WriteWithContent(StreamTarget& out, std::string_view object, const Content&
 
 void WriteContentKey(StreamTarget& out, const Content& c) {
     Json head;
-    head["Format"] = FormatName(c.Kind);
+    head["Format"] = c.Format->Name;
     head["Encoding"] = c.Encoding;
     head["EncodingDetected"] = c.EncodingDetected;
     head["EncodingEvidence"] = c.EncodingDetected ? Json{{"Weighed", c.Evidence.Weighed},
@@ -278,12 +278,7 @@ void WriteContentKey(StreamTarget& out, const Content& c) {
                                                          {"Thin", c.Evidence.Thin}}
                                                   : Json(nullptr);
     head["Categories"] = CategoriesJson(c.Categories);
-    std::visit(
-        [&](const auto& payload) {
-            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>)
-                AddHead(head, payload);
-        },
-        c.Payload);
+    WithPayload(c, [&](const auto& payload) { AddHead(head, payload); });
     std::string text = Dump(head);
     text.pop_back(); // the closing brace: "Items" follows
     EscapeJsonControls(text);
@@ -292,8 +287,7 @@ void WriteContentKey(StreamTarget& out, const Content& c) {
     out.Write(",\"Items\":[");
     // Up to 65,535 items, written one by one as they are serialised: one element object is
     // refilled (its keys stay), and nothing the size of the whole is held in memory.
-    std::visit(
-        [&](const auto& payload) {
+    WithPayload(c, [&](const auto& payload) {
             if constexpr (requires { payload.Items; }) {
                 Json element = Json::object();
                 bool first = true;
@@ -307,12 +301,10 @@ void WriteContentKey(StreamTarget& out, const Content& c) {
                     out.Write(text);
                     first = false;
                 }
-            } else if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>,
-                                                 std::monostate>) {
+            } else {
                 WriteItems(out, payload);
             }
-        },
-        c.Payload);
+        });
     out.Write("]}}\n");
 }
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "Output.h"
-#include "content/Content.h"
+#include "content/core/Content.h"
 
 #include <nlohmann/json.hpp>
 

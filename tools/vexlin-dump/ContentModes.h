@@ -6,7 +6,7 @@
 #pragma once
 
 #include "Output.h"
-#include "content/Content.h"
+#include "content/core/Content.h"
 
 #include <filesystem>
 #include <functional>
@@ -17,6 +17,21 @@
 #include <vector>
 
 namespace vexlin::dump {
+
+// Calls view with the content's payload as the type its format decodes to; nothing for a
+// database no format claims.
+template <typename View> void WithPayload(const content::Content& c, View&& view) {
+    using namespace content;
+    if (const auto* p = c.As<Memos>()) view(*p);
+    else if (const auto* p = c.As<ToDos>()) view(*p);
+    else if (const auto* p = c.As<Datebook>()) view(*p);
+    else if (const auto* p = c.As<AddressBook>()) view(*p);
+    else if (const auto* p = c.As<MailBox>()) view(*p);
+    else if (const auto* p = c.As<Book>()) view(*p);
+    else if (const auto* p = c.As<BitmapSet>()) view(*p);
+    else if (const auto* p = c.As<Application>()) view(*p);
+    else if (const auto* p = c.As<Preferences>()) view(*p);
+}
 
 // --content: "[Content]", the format, the encoding, the categories, then the items.
 void PrintContent(StreamTarget& out, const content::Content& c);
@@ -129,10 +144,10 @@ class ExportTarget {
     std::string UidStem;
     // DIR ("") and the folders made in it, opened once each.
     std::map<std::string, int, std::less<>> Folders;
-    std::size_t Count = 0;
     std::vector<AppendedFile> Appended;
     std::string Kept; // what() of the first ExportError Keep met
     std::map<std::string, std::size_t> Stems; // handed out by Distinct, and how often
+    std::size_t Count = 0;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE first remove the temporaries of the files

@@ -228,7 +228,7 @@ void PrintPayload(StreamTarget& out, const Content& c, const MailBox& p) {
 
 void PrintContent(StreamTarget& out, const Content& c) {
     out.Add("[Content]");
-    out.Add("Format: " + std::string(FormatName(c.Kind)));
+    out.Add("Format: " + std::string(c.Format->Name));
     out.Add("Encoding: " + c.Encoding + (c.EncodingDetected ? " (detected)" : ""));
     // What the detection weighed, when the text held anything but ASCII.
     if (const EncodingEvidence& e = c.Evidence; c.EncodingDetected && e.Japanese + e.Against > 0)
@@ -247,12 +247,7 @@ void PrintContent(StreamTarget& out, const Content& c) {
             out.Add(line + Visible(category.Name));
         }
     }
-    std::visit(
-        [&](const auto& payload) {
-            if constexpr (!std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>)
-                PrintPayload(out, c, payload);
-        },
-        c.Payload);
+    WithPayload(c, [&](const auto& payload) { PrintPayload(out, c, payload); });
     for (const Finding& f : c.Findings) {
         char offset[16];
         std::snprintf(offset, sizeof offset, "%04x", f.Offset);

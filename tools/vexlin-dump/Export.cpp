@@ -459,18 +459,14 @@ template <typename Payload> bool HasItems(const ExportTarget&, const Payload&) {
 } // namespace
 
 bool Export(ExportTarget& target, const content::Content& c) {
-    return std::visit(
-        [&](const auto& payload) {
-            if constexpr (std::is_same_v<std::decay_t<decltype(payload)>, std::monostate>) {
-                return false;
-            } else {
-                if (!HasItems(target, payload))
-                    return false;
-                ExportPayload(target, c, payload);
-                return target.Written() > 0;
-            }
-        },
-        c.Payload);
+    bool wrote = false;
+    WithPayload(c, [&](const auto& payload) {
+        if (HasItems(target, payload)) {
+            ExportPayload(target, c, payload);
+            wrote = target.Written() > 0;
+        }
+    });
+    return wrote;
 }
 
 // Each memo exactly as its text decodes, nothing added: "x" and "x\n" stay apart.

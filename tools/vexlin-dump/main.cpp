@@ -140,7 +140,7 @@ std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseI
     const bool whole = reader.TrueSize() == structure.FileSize &&
                        structure.FileSize <= static_cast<std::uint64_t>(ImageCapacity);
     const bool checks = o.Check && whole &&
-                        content::IdentifyFormat(image, structure) != content::Format::Unknown;
+                        &content::Identify({image, structure}) != &content::UnknownFormat;
     if (!o.Content && !o.ExportDir && !checks) {
         return std::nullopt;
     }
@@ -170,7 +170,7 @@ bool ExportFile(ExportTarget& target, const std::string& file, const content::Co
     try {
         if (!Export(target, c)) {
             Complain(out, file,
-                     "nothing to export (format " + std::string(content::FormatName(c.Kind)) + ")");
+                     "nothing to export (format " + std::string(c.Format->Name) + ")");
             return false;
         }
         return true;

@@ -1,9 +1,11 @@
-#include "content/PalmDoc.h"
+#include "content/book/PalmDoc.h"
+#include "FindingCodes.h"
 
-#include "content/Bound.h"
-#include "content/Content.h"
-#include "content/HuffCdic.h"
-#include "content/Report.h"
+#include "content/core/Bound.h"
+#include "content/core/Content.h"
+#include "content/compression/HuffCdic.h"
+#include "content/compression/PalmDocCompression.h"
+#include "content/core/Report.h"
 
 #include <algorithm>
 #include <cctype>
@@ -91,11 +93,6 @@ void PrepareTextBuffer(std::string& text, std::size_t expected) {
 #endif
 }
 
-std::string RecordName(std::size_t index) {
-    return "record " + std::to_string(index + 1);
-}
-
-// The HUFF/CDIC tables of a book; nullopt (and findings) when they cannot be read.
 std::optional<HuffCdicDecoder> OpenHuffCdic(const DatabaseImage& image, const Structure& structure,
                                             const Book& book, std::uint32_t record0At,
                                             std::vector<Finding>& findings) {
@@ -103,7 +100,7 @@ std::optional<HuffCdicDecoder> OpenHuffCdic(const DatabaseImage& image, const St
     const std::size_t first = book.Mobi ? book.Mobi->HuffRecord : 0;
     const std::size_t count = book.Mobi ? book.Mobi->HuffCount : 0;
     if (!book.Mobi || first == 0 || first >= entries || count == 0) {
-        Report(findings, record0At, Severity::Error, "content-huffcdic",
+        Report(findings, record0At, Severity::Error, codes::ContentHuffcdic.Code,
                "HUFF/CDIC compression without a HUFF record (MOBI header: first " +
                    std::to_string(first) + ", count " + std::to_string(count) + ", of " +
                    std::to_string(entries) + " records); the text is not decoded");
@@ -116,10 +113,10 @@ std::optional<HuffCdicDecoder> OpenHuffCdic(const DatabaseImage& image, const St
     std::vector<std::string> problems;
     HuffCdicDecoder decoder(huff.Data, cdics, problems);
     for (std::string& problem : problems)
-        Report(findings, huff.Offset, Severity::Error, "content-huffcdic",
+        Report(findings, huff.Offset, Severity::Error, codes::ContentHuffcdic.Code,
                RecordName(first) + ": " + std::move(problem));
     if (!decoder.Usable()) {
-        Report(findings, huff.Offset, Severity::Error, "content-huffcdic",
+        Report(findings, huff.Offset, Severity::Error, codes::ContentHuffcdic.Code,
                "the text is not decoded");
         return std::nullopt;
     }
@@ -134,7 +131,7 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
     if (book.Mobi && book.Mobi->ExtraFlags) {
         const auto stripped = StripTrailingEntries(bytes, book.Mobi->ExtraFlags);
         if (!stripped) {
-            Report(findings, at, Severity::Error, "content-trailing-entries",
+            Report(findings, at, Severity::Error, codes::ContentTrailingEntries.Code,
                    RecordName(index) + ": its trailing entries claim more than its " +
                        std::to_string(bytes.size()) + " bytes");
             return {};
@@ -143,7 +140,7 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
     }
     if (book.Compression == BookCompression::None) {
         if (bytes.size() > PalmDocRecordMax)
-            Report(findings, at, Severity::Error, "content-record-overflow",
+            Report(findings, at, Severity::Error, codes::ContentRecordOverflow.Code,
                    RecordName(index) + ": " + std::to_string(bytes.size()) +
                        " bytes of text, more than " + std::to_string(PalmDocRecordMax) +
                        "; the rest is dropped");
@@ -155,23 +152,23 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
         const std::string badCode = "a code the HUFF tables do not place, or a phrase past the " +
                                     std::to_string(huff->PhraseCount()) + " the CDIC records hold";
         if (faults.BadCode)
-            Report(findings, at, Severity::Error, "content-huffcdic",
+            Report(findings, at, Severity::Error, codes::ContentHuffcdic.Code,
                    RecordName(index) + ": " + badCode + "; the rest of the record is dropped");
         if (faults.BadPhrases)
-            Report(findings, at, Severity::Error, "content-huffcdic",
+            Report(findings, at, Severity::Error, codes::ContentHuffcdic.Code,
                    RecordName(index) + ": " + std::to_string(faults.BadPhrases) +
                        " phrase(s) it uses hold " + badCode + "; the rest of each is dropped");
         if (faults.Loops)
-            Report(findings, at, Severity::Error, "content-huffcdic",
+            Report(findings, at, Severity::Error, codes::ContentHuffcdic.Code,
                    RecordName(index) + ": " + std::to_string(faults.Loops) +
                        " phrase(s) that hold themselves or nest more than " +
                        std::to_string(HuffCdicDecoder::MaxNesting) + " deep, left out");
         if (faults.OverBudget)
-            Report(findings, at, Severity::Error, "content-huffcdic",
+            Report(findings, at, Severity::Error, codes::ContentHuffcdic.Code,
                    RecordName(index) + ": phrases that expand to, or read, more than the CDIC "
                                        "records can justify, left out");
         if (faults.Overflow)
-            Report(findings, at, Severity::Error, "content-record-overflow",
+            Report(findings, at, Severity::Error, codes::ContentRecordOverflow.Code,
                    RecordName(index) + ": decompresses past " + std::to_string(PalmDocRecordMax) +
                        " bytes; the rest is dropped");
         return {reinterpret_cast<const std::uint8_t*>(huffText.data()), huffText.size()};
@@ -180,16 +177,16 @@ ByteSpan DecodeRecord(const Book& book, ByteSpan bytes, std::uint32_t at, std::s
     const std::size_t size = DecompressPalmDoc(bytes, scratch, PalmDocRecordMax, faults);
     if (faults.BadReferences)
         Report(findings, at + static_cast<std::uint32_t>(faults.FirstBadAt), Severity::Error,
-               "content-back-reference",
+               codes::ContentBackReference.Code,
                RecordName(index) + ": " + std::to_string(faults.BadReferences) +
                    " back-reference(s) before the start of the record's text, skipped");
     if (faults.Overflow)
-        Report(findings, at, Severity::Error, "content-record-overflow",
+        Report(findings, at, Severity::Error, codes::ContentRecordOverflow.Code,
                RecordName(index) + ": decompresses past " + std::to_string(PalmDocRecordMax) +
                    " bytes; the rest is dropped");
     if (faults.Cut)
         Report(findings, at + static_cast<std::uint32_t>(bytes.size()), Severity::Warning,
-               "content-record-cut",
+               codes::ContentRecordCut.Code,
                RecordName(index) + ": its last code is cut by the record's end");
     return {reinterpret_cast<const std::uint8_t*>(scratch), size};
 }
@@ -224,105 +221,6 @@ std::string_view EncryptionName(BookEncryption encryption) noexcept {
     return "unknown";
 }
 
-std::size_t DecompressPalmDoc(ByteSpan in, char* text, std::size_t limit,
-                              DecompressFaults& faults) {
-    // Back-references reach only into this record's text.
-    limit = std::min(limit, PalmDocRecordMax);
-    std::size_t n = 0;
-    std::size_t i = 0;
-    const std::uint8_t* const bytes = in.data();
-    const std::size_t size = in.size();
-    // While any code fits in what is left of the input and of the room, nothing needs
-    // checking but the back-reference's distance.
-    while (size - i >= 9 && limit - n >= 10) {
-        const std::uint8_t c = bytes[i++];
-        if (c >= 0x01 && c <= 0x08) {
-            std::memcpy(text + n, bytes + i, 8); // the run and what follows it, overwritten later
-            n += c;
-            i += c;
-        } else if (c < 0x80) {
-            text[n++] = static_cast<char>(c);
-        } else if (c >= 0xC0) {
-            text[n] = ' ';
-            text[n + 1] = static_cast<char>(c ^ 0x80);
-            n += 2;
-        } else {
-            const unsigned pair = (static_cast<unsigned>(c) << 8 | bytes[i++]) & 0x3FFF;
-            const std::size_t distance = pair >> 3;
-            const std::size_t length = (pair & 7) + 3;
-            if (distance == 0 || distance > n) {
-                if (faults.BadReferences++ == 0)
-                    faults.FirstBadAt = i - 2;
-                continue;
-            }
-            if (distance >= 16) { // 16 bytes at once, all of them written before
-                std::memcpy(text + n, text + n - distance, 16);
-                n += length;
-            } else {
-                for (std::size_t k = 0; k < length; ++k, ++n)
-                    text[n] = text[n - distance];
-            }
-        }
-    }
-    // The end of the record, every code checked.
-    while (i < size) {
-        const std::uint8_t c = bytes[i++];
-        if (c >= 0x01 && c <= 0x08) { // a run of literal bytes
-            std::size_t run = c;
-            if (run > size - i) {
-                run = size - i;
-                faults.Cut = true;
-            }
-            if (run > limit - n) {
-                run = limit - n;
-                faults.Overflow = true;
-            }
-            std::memcpy(text + n, bytes + i, run);
-            n += run;
-            i += run;
-            if (faults.Overflow)
-                break;
-        } else if (c < 0x80) { // a literal
-            if (n == limit) {
-                faults.Overflow = true;
-                break;
-            }
-            text[n++] = static_cast<char>(c);
-        } else if (c >= 0xC0) { // a space and a character
-            if (limit - n < 2) {
-                faults.Overflow = true;
-                break;
-            }
-            text[n] = ' ';
-            text[n + 1] = static_cast<char>(c ^ 0x80);
-            n += 2;
-        } else { // 11-bit distance, 3-bit length
-            if (i == size) {
-                faults.Cut = true;
-                break;
-            }
-            const unsigned pair = (static_cast<unsigned>(c) << 8 | bytes[i++]) & 0x3FFF;
-            const std::size_t distance = pair >> 3;
-            std::size_t length = (pair & 7) + 3;
-            if (distance == 0 || distance > n) {
-                if (faults.BadReferences++ == 0)
-                    faults.FirstBadAt = i - 2;
-                continue;
-            }
-            if (length > limit - n) {
-                length = limit - n;
-                faults.Overflow = true;
-            }
-            // Byte by byte: the copy may overlap what it writes ("Mississippi").
-            for (std::size_t k = 0; k < length; ++k, ++n)
-                text[n] = text[n - distance];
-            if (faults.Overflow)
-                break;
-        }
-    }
-    return n;
-}
-
 bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept {
     const auto compression = Be16(record0, 0);
     const auto count = Be16(record0, 8);
@@ -338,7 +236,7 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     book.Encoding = encoding;
     const Bytes record0 = EntryBytes(image, structure, 0);
     if (record0.Data.size() < 16) {
-        Report(findings, record0.Offset, Severity::Error, "content-book-header",
+        Report(findings, record0.Offset, Severity::Error, codes::ContentBookHeader.Code,
                "record 0 holds " + std::to_string(record0.Data.size()) +
                    " bytes, less than the 16 of a book header");
         return book;
@@ -351,10 +249,11 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     book.Mobi = ReadMobiHeader(record0.Data, record0.Offset, findings);
     if (book.Mobi) {
         const std::string_view declared = MobiEncodingName(book.Mobi->TextEncoding);
+        // A header cut short of the field names none (content-mobi-header says it is cut).
         if (!declared.empty())
             book.Encoding = declared;
-        else
-            Report(findings, record0.Offset + 28, Severity::Warning, "content-encoding",
+        else if (record0.Data.size() >= 32) // the MOBI header's encoding field, at 28
+            Report(findings, record0.Offset + 28, Severity::Warning, codes::ContentEncoding.Code,
                    "text encoding " + std::to_string(book.Mobi->TextEncoding) +
                        " is not 1252 or 65001; read as " + encoding);
     }
@@ -373,13 +272,14 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     book.EncryptionValue = ReadEncryption(record0.Data, book.Mobi.has_value());
     book.Encryption = EncryptionOf(book.EncryptionValue);
     if (book.Encryption != BookEncryption::None) {
-        Report(findings, record0.Offset + EncryptionAt, Severity::Note, "content-encrypted",
+        Report(findings, record0.Offset + EncryptionAt, Severity::Note,
+               codes::ContentEncrypted.Code,
                "the text is encrypted (" + std::string(EncryptionName(book.Encryption)) + ", " +
                    std::to_string(book.EncryptionValue) + "); it is not decoded");
         return book;
     }
     if (book.Compression == BookCompression::Unknown) {
-        Report(findings, record0.Offset, Severity::Note, "content-compression",
+        Report(findings, record0.Offset, Severity::Note, codes::ContentCompression.Code,
                "compression " + std::to_string(book.CompressionValue) + " is unknown");
         return book;
     }
@@ -397,7 +297,7 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     if (book.Mobi && book.Mobi->FirstNonBook > 0)
         last = std::min<std::size_t>(last, book.Mobi->FirstNonBook - 1);
     if (last < book.RecordCount)
-        Report(findings, record0.Offset + 8, Severity::Warning, "content-text-records",
+        Report(findings, record0.Offset + 8, Severity::Warning, codes::ContentTextRecords.Code,
                "record 0 declares " + std::to_string(book.RecordCount) + " text records, " +
                    std::to_string(last) + " are there");
 
@@ -446,7 +346,7 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
             --size; // not inside a character
         text.resize(size);
         Report(findings, EntryBytes(image, structure, index).Offset, Severity::Warning,
-               "content-output-bound",
+               codes::ContentOutputBound.Code,
                RecordName(index) + ": the text records up to it decode to all that a file of " +
                    "this size may yield (" + std::to_string(bound.Limit()) +
                    " bytes, 64 for each byte of the file and 1 MiB more: entries share their "
@@ -513,14 +413,60 @@ Book ReadBook(const DatabaseImage& image, const Structure& structure, const std:
     if (sink && !piece.empty())
         sink(book, piece);
     if (book.DecodedLength != book.TextLength)
-        Report(findings, record0.Offset + 4, Severity::Note, "content-text-length",
+        Report(findings, record0.Offset + 4, Severity::Note, codes::ContentTextLength.Code,
                "record 0 declares " + std::to_string(book.TextLength) +
                    " bytes of text, the records hold " + std::to_string(book.DecodedLength));
     if (book.Replaced)
-        Report(findings, record0.Offset, Severity::Warning, "content-encoding",
+        Report(findings, record0.Offset, Severity::Warning, codes::ContentEncoding.Code,
                std::to_string(book.Replaced) + " sequence(s) invalid in " + book.Encoding +
                    " replaced by U+FFFD");
     return book;
 }
+
+namespace {
+
+void ReadBookInto(const Database& database, Decoding& decoding, Content& content) {
+    auto book = std::make_shared<Book>(ReadBook(database.Image, database.Layout, content.Encoding,
+                                                decoding.Findings, decoding.Options.BookText));
+    // A Mobipocket header names the book's encoding, whatever was given.
+    content.EncodingDetected = content.EncodingDetected || book->Encoding != content.Encoding;
+    content.Encoding = book->Encoding;
+    content.Decoded = std::move(book);
+}
+
+} // namespace
+
+const FormatDescriptor PalmDocFormat{
+    .Name = "palmdoc",
+    // Other readers' books share TEXt/REAd, and a MOBI header in one makes it Mobipocket.
+    .Type = "TEXt",
+    .Creator = "REAd",
+    .Claim = bid::Type,
+    .MostBid = bid::Type,
+    .Bid =
+        [](const Database& d) {
+            if (!d.IsRecords())
+                return bid::None;
+            return LooksLikeBookHeader(d.Entry(0).Data, d.Layout.Records.size()) ? bid::Header
+                                                                                  : bid::None;
+        },
+    .Read = ReadBookInto,
+};
+
+const FormatDescriptor MobiFormat{
+    .Name = "mobi",
+    .Type = "BOOK",
+    .Creator = "MOBI",
+    .Bid =
+        [](const Database& d) {
+            if (!d.IsRecords())
+                return bid::None;
+            const ByteSpan record0 = d.Entry(0).Data;
+            return record0.size() >= 20 && std::memcmp(record0.data() + 16, "MOBI", 4) == 0
+                       ? bid::Signature
+                       : bid::None;
+        },
+    .Read = ReadBookInto,
+};
 
 } // namespace vexlin::content

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "Structure.h"
-#include "content/BigEndian.h"
+#include "content/core/BigEndian.h"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "Structure.h"
-#include "content/TextDecoder.h"
+#include "content/core/Entries.h"
+#include "content/text/TextDecoder.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,16 +16,14 @@
 
 namespace vexlin::content {
 
-// A stretch of the file as far as the file holds it: its file offset and its bytes.
-struct Bytes {
-    std::uint32_t Offset = 0;
-    std::span<const std::uint8_t> Data;
-};
+struct ContentOptions;
 
-// What every decoder shares: the text encoding and the findings, appended in file order.
+// What every decoder shares: the text encoding, the findings (appended in file order) and the
+// options the content is read with.
 struct Decoding {
     TextDecoder& Text;
     std::vector<Finding>& Findings;
+    const ContentOptions& Options;
 };
 
 class Reader {
@@ -55,8 +54,6 @@ class Reader {
 
     [[nodiscard]] std::size_t Position() const noexcept { return At; }
     [[nodiscard]] std::size_t Left() const noexcept { return Data.size() - At; }
-    [[nodiscard]] bool Ended() const noexcept { return Truncated; }
-    [[nodiscard]] const std::string& Name() const noexcept { return Where; }
     // True once anything in this entry was reported as an error or warning.
     bool Damaged = false;
 

@@ -3,7 +3,9 @@
 // records pack them, checked for what a calendar allows.
 #pragma once
 
-#include "content/Reader.h"
+#include "content/core/Format.h"
+#include "content/core/Items.h"
+#include "content/core/Reader.h"
 
 #include <array>
 #include <cstdint>
@@ -31,15 +33,6 @@ struct Time {
 
 // A packed date, or nothing when impossible (month 13, February 30th), which is reported.
 [[nodiscard]] std::optional<Date> UnpackDate(std::uint16_t packed) noexcept;
-
-// What every item tells: its record (from 1) and the record's attributes.
-struct Item {
-    std::size_t Record = 0;
-    std::uint8_t Category = 0;
-    bool Private = false; // the secret attribute
-    bool Deleted = false; // the delete attribute: kept in a backup until the next sync
-    bool Damaged = false; // a finding was reported for this record
-};
 
 struct MemoItem : Item {
     std::string Text;
@@ -121,23 +114,23 @@ struct MailItem : Item {
     std::string Subject, From, To, Cc, Bcc, ReplyTo, SentTo, Body;
 };
 
-struct Memos {
+struct Memos : Payload {
     std::vector<MemoItem> Items;
 };
-struct ToDos {
+struct ToDos : Payload {
     std::vector<ToDoItem> Items;
 };
-struct Datebook {
+struct Datebook : Payload {
     std::vector<DatebookItem> Items;
     int StartOfWeek = 0;
 };
-struct AddressBook {
+struct AddressBook : Payload {
     std::vector<AddressItem> Items;
     std::array<std::string, AddressLabelCount> Labels;
     int Country = 0;
     bool SortByCompany = false;
 };
-struct MailBox {
+struct MailBox : Payload {
     std::vector<MailItem> Items;
 };
 
@@ -149,6 +142,13 @@ struct MailBox {
 [[nodiscard]] AddressItem DecodeAddress(const Bytes& record, const std::string& where, Decoding& d);
 [[nodiscard]] MailItem DecodeMail(const Bytes& record, const std::string& where, Decoding& d);
 
+// What each item costs against the database's OutputBound (ReadItems charges it).
+[[nodiscard]] std::uint64_t Charge(const MemoItem& item) noexcept;
+[[nodiscard]] std::uint64_t Charge(const ToDoItem& item) noexcept;
+[[nodiscard]] std::uint64_t Charge(const DatebookItem& item) noexcept;
+[[nodiscard]] std::uint64_t Charge(const AddressItem& item) noexcept;
+[[nodiscard]] std::uint64_t Charge(const MailItem& item) noexcept;
+
 // The first day a datebook event occurs on: its date, or for a weekly or monthly-by-day
 // repeat the first of the repeat's days on or after it (the device shows the event on those
 // days only, where a calendar would show its date as well). Nothing when the event never
@@ -159,5 +159,12 @@ struct MailBox {
 // The parts of the app info after the category block.
 void DecodeDatebookAppInfo(const Bytes& appInfo, Datebook& book);
 void DecodeAddressAppInfo(const Bytes& appInfo, AddressBook& book, Decoding& d);
+
+// The formats' descriptors: "memo", "todo", "datebook", "address", "mail".
+extern const FormatDescriptor MemoFormat;
+extern const FormatDescriptor ToDoFormat;
+extern const FormatDescriptor DatebookFormat;
+extern const FormatDescriptor AddressFormat;
+extern const FormatDescriptor MailFormat;
 
 } // namespace vexlin::content

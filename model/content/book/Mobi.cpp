@@ -1,6 +1,8 @@
-#include "content/Mobi.h"
-#include "content/Report.h"
+#include "content/book/Mobi.h"
+#include "FindingCodes.h"
+#include "content/core/Report.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -56,7 +58,9 @@ void ReadExth(ByteSpan record0, std::size_t at, std::uint32_t fileAt, MobiHeader
     const auto count = Be32(exth, 8);
     if (exth.size() < 12 || exth[0] != 'E' || exth[1] != 'X' || exth[2] != 'T' || exth[3] != 'H' ||
         !length || !count) {
-        Report(findings, fileAt + static_cast<std::uint32_t>(at), Severity::Warning, "content-exth",
+        // Where the header would start, or the end of record 0 when that is short of it.
+        Report(findings, fileAt + static_cast<std::uint32_t>(std::min(at, record0.size())),
+               Severity::Warning, codes::ContentExth.Code,
                "the EXTH flag is set but no EXTH header follows the MOBI header");
         return;
     }
@@ -66,7 +70,7 @@ void ReadExth(ByteSpan record0, std::size_t at, std::uint32_t fileAt, MobiHeader
         const auto size = Be32(exth, pos + 4);
         if (!type || !size || *size < 8 || !Holds(exth, pos, *size)) {
             Report(findings, fileAt + static_cast<std::uint32_t>(at + pos), Severity::Warning,
-                   "content-exth",
+                   codes::ContentExth.Code,
                    "EXTH record " + std::to_string(i + 1) + " of " + std::to_string(*count) +
                        " runs past record 0");
             return;
@@ -107,7 +111,7 @@ std::optional<MobiHeader> ReadMobiHeader(ByteSpan record0, std::uint32_t at,
     mobi.HeaderLength = *Be32(record0, MobiAt + 4);
     const ByteSpan header = Sub(record0, MobiAt, mobi.HeaderLength);
     if (header.size() < mobi.HeaderLength || mobi.HeaderLength < 0x74)
-        Report(findings, at + MobiAt, Severity::Warning, "content-mobi-header",
+        Report(findings, at + MobiAt, Severity::Warning, codes::ContentMobiHeader.Code,
                "MOBI header of " + std::to_string(mobi.HeaderLength) + " bytes, record 0 holds " +
                    std::to_string(header.size()) + " of it");
     mobi.MobiType = Be32(header, 8).value_or(0);
@@ -123,7 +127,7 @@ std::optional<MobiHeader> ReadMobiHeader(ByteSpan record0, std::uint32_t at,
             const ByteSpan name = record0.subspan(*nameAt, *nameLength);
             mobi.FullName.assign(name.begin(), name.end());
         } else {
-            Report(findings, at + MobiAt + 0x44, Severity::Warning, "content-mobi-header",
+            Report(findings, at + MobiAt + 0x44, Severity::Warning, codes::ContentMobiHeader.Code,
                    "the full name lies outside record 0");
         }
     }

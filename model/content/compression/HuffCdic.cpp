@@ -1,6 +1,6 @@
-#include "content/HuffCdic.h"
+#include "content/compression/HuffCdic.h"
 
-#include "content/PalmDoc.h"
+#include "content/book/PalmDoc.h"
 
 #include <algorithm>
 #include <cstring>

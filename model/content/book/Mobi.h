@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Structure.h"
-#include "content/BigEndian.h"
+#include "content/core/BigEndian.h"
 
 #include <cstdint>
 #include <optional>

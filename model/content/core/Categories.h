@@ -3,7 +3,7 @@
 // ID given (276 bytes with the pad byte).
 #pragma once
 
-#include "content/Reader.h"
+#include "content/core/Reader.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,5 @@
-#include "content/Reader.h"
+#include "content/core/Reader.h"
+#include "FindingCodes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +26,7 @@ bool Reader::Need(std::size_t count, std::string_view what) {
     if (Left() >= count)
         return true;
     Truncated = true;
-    Report(Severity::Error, "content-truncated",
+    Report(Severity::Error, codes::ContentTruncated.Code,
            "ends inside the " + std::string(what) + " (" + std::to_string(Left()) + " of " +
                std::to_string(count) + " bytes)");
     At = Data.size();
@@ -67,7 +68,7 @@ std::string Reader::Decode(std::span<const std::uint8_t> bytes, std::size_t at,
     std::string text;
     text.reserve(bytes.size() + bytes.size() / 2 + 8); // room for some 3-byte characters
     if (const std::size_t replaced = Context.Text.Append(bytes, text); replaced > 0) {
-        ReportAt(at, Severity::Warning, "content-encoding",
+        ReportAt(at, Severity::Warning, codes::ContentEncoding.Code,
                  std::string(what) + ": " + std::to_string(replaced) +
                      (replaced == 1 ? " byte is" : " bytes are") + " not " +
                      Context.Text.Encoding() + " text (shown as U+FFFD)");
@@ -91,7 +92,7 @@ std::optional<std::string> Reader::Text(std::string_view what) {
     if (end) {
         ++At;
     } else {
-        Report(Severity::Warning, "content-unterminated",
+        Report(Severity::Warning, codes::ContentUnterminated.Code,
                "the " + std::string(what) + " has no terminating NUL");
     }
     return text;
@@ -136,7 +137,7 @@ void Reader::CheckHidden() {
         std::any_of(first, end, [](std::uint8_t b) { return b > 0x20 && b != 0x7F; });
     ReportAt(static_cast<std::size_t>(first - Data.data()),
              readable ? Severity::Warning : Severity::Note,
-             "content-hidden-text",
+             codes::ContentHiddenText.Code,
              std::to_string(count) + (count == 1 ? " byte" : " bytes") +
                  " after the last field's NUL, which the device does not show: \"" + quote +
                  (count > QuoteBytes ? "\"..." : "\""));

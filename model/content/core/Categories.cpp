@@ -1,4 +1,4 @@
-#include "content/Categories.h"
+#include "content/core/Categories.h"
 
 #include <cstring>
 #include <utility>

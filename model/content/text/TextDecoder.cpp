@@ -1,4 +1,4 @@
-#include "content/TextDecoder.h"
+#include "content/text/TextDecoder.h"
 
 #include <cerrno>
 #include <cstring>

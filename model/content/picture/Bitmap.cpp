@@ -1,6 +1,7 @@
-#include "content/Bitmap.h"
+#include "content/picture/Bitmap.h"
+#include "FindingCodes.h"
 
-#include "content/Report.h"
+#include "content/core/Report.h"
 
 #include <algorithm>
 #include <array>
@@ -230,7 +231,7 @@ class MemberDecoder {
         const ByteSpan h = Sub(Entry, pos);
         bitmap.Offset = At + static_cast<std::uint32_t>(pos);
         if (h.size() < 16) {
-            Warn(bitmap.Offset, "content-bitmap-header",
+            Warn(bitmap.Offset, codes::ContentBitmapHeader.Code,
                  "a bitmap header needs 16 bytes, " + std::to_string(h.size()) + " are left");
             return false;
         }
@@ -258,7 +259,7 @@ class MemberDecoder {
             break;
         case 3:
             if (h.size() < 24) {
-                Warn(bitmap.Offset, "content-bitmap-header",
+                Warn(bitmap.Offset, codes::ContentBitmapHeader.Code,
                      "a version 3 bitmap header needs 24 bytes, " + std::to_string(h.size()) +
                          " are left");
                 return false;
@@ -275,7 +276,7 @@ class MemberDecoder {
                 bitmap.Transparent = *Be32(h, 16) & (bitmap.Depth == 16 ? 0xFFFFFF : 0xFF);
             break;
         default:
-            Warn(bitmap.Offset, "content-bitmap-header",
+            Warn(bitmap.Offset, codes::ContentBitmapHeader.Code,
                  "bitmap version " + std::to_string(bitmap.Version) + " is unknown");
             return false;
         }
@@ -286,7 +287,7 @@ class MemberDecoder {
         if (layout.Marker)
             layout.Next = 16;
         if (!layout.Marker && !ValidDepth(bitmap.Depth)) {
-            Warn(bitmap.Offset, "content-bitmap-header",
+            Warn(bitmap.Offset, codes::ContentBitmapHeader.Code,
                  "depth " + std::to_string(bitmap.Depth) + " is not 1, 2, 4, 8 or 16");
             return false;
         }
@@ -307,7 +308,7 @@ class MemberDecoder {
         if (bitmap.DirectColor) {
             // Bits per channel, then the transparent colour as index, red, green, blue.
             if (!Holds(Entry, data, 8)) {
-                Warn(At + static_cast<std::uint32_t>(data), "content-bitmap-data",
+                Warn(At + static_cast<std::uint32_t>(data), codes::ContentBitmapData.Code,
                      Where + ": its direct colour information lies past the end");
                 return;
             }
@@ -322,7 +323,7 @@ class MemberDecoder {
             if (layout.SizeField == 2)
                 declared = Be16(Entry, data);
             if (!declared) {
-                Warn(At + static_cast<std::uint32_t>(data), "content-bitmap-data",
+                Warn(At + static_cast<std::uint32_t>(data), codes::ContentBitmapData.Code,
                      Where + ": its compressed size lies past the end");
                 return;
             }
@@ -331,13 +332,13 @@ class MemberDecoder {
                 *declared > layout.SizeField ? *declared - layout.SizeField : 0;
             pixels = Sub(Entry, data + layout.SizeField, size);
             if (pixels.size() < size)
-                Warn(At + static_cast<std::uint32_t>(data), "content-bitmap-data",
+                Warn(At + static_cast<std::uint32_t>(data), codes::ContentBitmapData.Code,
                      Where + ": compressed size " + std::to_string(*declared) +
                          " runs past the end; " + std::to_string(pixels.size()) +
                          " bytes are there");
         }
         if (bitmap.Compression == BitmapCompression::Unknown) {
-            Warn(bitmap.Offset, "content-bitmap-compression",
+            Warn(bitmap.Offset, codes::ContentBitmapCompression.Code,
                  Where + ": compression type is unknown; pixels not decoded");
             return;
         }
@@ -348,12 +349,12 @@ class MemberDecoder {
     bool ReadColourTable(const Bitmap& bitmap, std::size_t& data, std::array<Rgb, 256>& palette) {
         const auto count = Be16(Entry, data);
         if (!count || !Holds(Entry, data + 2, std::size_t{*count} * 4)) {
-            Warn(At + static_cast<std::uint32_t>(data), "content-bitmap-colortable",
+            Warn(At + static_cast<std::uint32_t>(data), codes::ContentBitmapColortable.Code,
                  Where + ": its colour table lies past the end");
             return false;
         }
         if (*count > 256)
-            Warn(At + static_cast<std::uint32_t>(data), "content-bitmap-colortable",
+            Warn(At + static_cast<std::uint32_t>(data), codes::ContentBitmapColortable.Code,
                  Where + ": a colour table of " + std::to_string(*count) +
                      " entries; the first 256 are used");
         if (bitmap.Depth <= 8) {
@@ -375,7 +376,7 @@ class MemberDecoder {
         std::size_t width = bitmap.Width;
         if (bitmap.RowBytes < needed) {
             width = std::size_t{bitmap.RowBytes} * 8 / depth;
-            Warn(bitmap.Offset, "content-bitmap-rowbytes",
+            Warn(bitmap.Offset, codes::ContentBitmapRowbytes.Code,
                  Where + ": " + std::to_string(bitmap.RowBytes) + " row bytes hold " +
                      std::to_string(width) + " of its " + std::to_string(bitmap.Width) +
                      " columns");
@@ -385,7 +386,7 @@ class MemberDecoder {
         std::size_t height = bitmap.Height;
         if (width * height > BitmapPixelsMax) {
             height = BitmapPixelsMax / width;
-            Warn(bitmap.Offset, "content-bitmap-size",
+            Warn(bitmap.Offset, codes::ContentBitmapSize.Code,
                  Where + ": " + std::to_string(width) + " x " + std::to_string(bitmap.Height) +
                      " pixels are more than a bitmap holds; " + std::to_string(height) +
                      " rows decoded");
@@ -432,7 +433,7 @@ class MemberDecoder {
                 break;
         }
         if (bitmap.PixelHeight < height)
-            Warn(bitmap.Offset, "content-bitmap-data",
+            Warn(bitmap.Offset, codes::ContentBitmapData.Code,
                  Where + ": its data ends after " + std::to_string(bitmap.PixelHeight) + " of " +
                      std::to_string(bitmap.Height) + " rows");
     }
@@ -493,7 +494,7 @@ std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at, const std
                 room -= std::min(room, decoded);
                 databaseRoom -= std::min(databaseRoom, decoded);
             } else {
-                Report(findings, bitmap.Offset, Severity::Warning, "content-bitmap-size",
+                Report(findings, bitmap.Offset, Severity::Warning, codes::ContentBitmapSize.Code,
                        where + ": the bitmaps before it take the pixels a family (" +
                            std::to_string(FamilyPixelsMax) +
                            ") or the file may decode to; this one is described, not decoded");
@@ -505,7 +506,7 @@ std::vector<Bitmap> ReadBitmapFamily(ByteSpan bytes, std::uint32_t at, const std
         // Members follow one another: an offset that does not move on would loop.
         if (layout.Next < 16 || layout.Next >= bytes.size() - pos) {
             Report(findings, at + static_cast<std::uint32_t>(pos), Severity::Warning,
-                   "content-bitmap-family",
+                   codes::ContentBitmapFamily.Code,
                    where + ": the next member's offset " + std::to_string(layout.Next) + " leads " +
                        (layout.Next < 16 ? "back into this one" : "past the end"));
             break;

@@ -1,6 +1,7 @@
-#include "content/Pim.h"
+#include "content/pim/Pim.h"
+#include "FindingCodes.h"
 
-#include "content/Categories.h"
+#include "content/core/Categories.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -57,7 +58,7 @@ std::string Hex4(std::uint32_t value) {
 std::optional<Date> ReadDate(Reader& in, std::uint16_t packed, std::string_view what) {
     const auto date = UnpackDate(packed);
     if (!date) {
-        in.ReportAt(in.Position() - 2, Severity::Warning, "content-bad-date",
+        in.ReportAt(in.Position() - 2, Severity::Warning, codes::ContentBadDate.Code,
                     "the " + std::string(what) + " " + Hex4(packed) + " is no date");
     }
     return date;
@@ -66,7 +67,7 @@ std::optional<Date> ReadDate(Reader& in, std::uint16_t packed, std::string_view 
 std::optional<Time> CheckedTime(Reader& in, std::size_t at, int hour, int minute,
                                 std::string_view what) {
     if (hour > 23 || minute > 59) {
-        in.ReportAt(at, Severity::Warning, "content-bad-time",
+        in.ReportAt(at, Severity::Warning, codes::ContentBadTime.Code,
                     "the " + std::string(what) + " " + std::to_string(hour) + ":" +
                         std::to_string(minute) + " is no time of day");
         return std::nullopt;
@@ -208,13 +209,13 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
         repeat.Type = static_cast<RepeatType>(*type);
     } else {
         repeat.Type = RepeatType::Unknown;
-        in.ReportAt(in.Position() - 8, Severity::Warning, "content-repeat-type",
+        in.ReportAt(in.Position() - 8, Severity::Warning, codes::ContentRepeatType.Code,
                     "unknown repeat type " + std::to_string(*type));
     }
     if (end && *end != NoDate) {
         repeat.End = UnpackDate(*end);
         if (!repeat.End)
-            in.ReportAt(in.Position() - 6, Severity::Warning, "content-bad-date",
+            in.ReportAt(in.Position() - 6, Severity::Warning, codes::ContentBadDate.Code,
                         "the repeat end date " + Hex4(*end) + " is no date");
     }
     repeat.Frequency = frequency.value_or(1);
@@ -226,13 +227,13 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
         }
         // The device never saves a weekly repeat without a day: it has no meaning.
         if (repeat.Days.empty())
-            in.ReportAt(in.Position() - 3, Severity::Warning, "content-repeat-day",
+            in.ReportAt(in.Position() - 3, Severity::Warning, codes::ContentRepeatDay.Code,
                         "weekly repeat on no day of the week (left out of an export)");
     } else if (on && repeat.Type == RepeatType::MonthlyByDay) {
         repeat.Week = *on / 7;
         repeat.Day = *on % 7;
         if (repeat.Week > 4)
-            in.ReportAt(in.Position() - 3, Severity::Warning, "content-repeat-day",
+            in.ReportAt(in.Position() - 3, Severity::Warning, codes::ContentRepeatDay.Code,
                         "monthly repeat on day " + std::to_string(*on) + " of 35");
     }
     item.Repeat = repeat;
@@ -241,10 +242,10 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
         (on && repeat.Type == RepeatType::Weekly && repeat.Days.empty()))
         return; // reported above
     if (repeat.Frequency == 0) {
-        in.ReportAt(in.Position() - 4, Severity::Warning, "content-repeat-frequency",
+        in.ReportAt(in.Position() - 4, Severity::Warning, codes::ContentRepeatFrequency.Code,
                     "repeat frequency 0: the repeat has no meaning (left out of an export)");
     } else if (item.When && !FirstOccurrence(item)) {
-        in.ReportAt(in.Position() - 6, Severity::Warning, "content-repeat-never",
+        in.ReportAt(in.Position() - 6, Severity::Warning, codes::ContentRepeatNever.Code,
                     "the repeat ends on " + repeat.End->Iso() +
                         ", before the first of its days from " + item.When->Iso() +
                         ": the event never occurs (left out of an export)");
@@ -272,7 +273,7 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
             item.End = CheckedTime(in, 2, *endHour, *endMinute, "end time");
         if (item.Start && item.End &&
             item.End->Hour * 60 + item.End->Minute < item.Start->Hour * 60 + item.Start->Minute)
-            in.ReportAt(2, Severity::Warning, "content-end-before-start",
+            in.ReportAt(2, Severity::Warning, codes::ContentEndBeforeStart.Code,
                         "the event ends at " + item.End->Text() + ", before it starts at " +
                             item.Start->Text() + " (left out of an export)");
     }
@@ -283,7 +284,7 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
     // The low byte is padding that devices leave as it was (0x24aa in a real datebook): kept,
     // but only an unknown bit among the named ones of the high byte is worth a note.
     if ((item.UnknownFlags & 0xFF00) != 0) {
-        in.ReportAt(6, Severity::Note, "content-unknown-flags",
+        in.ReportAt(6, Severity::Note, codes::ContentUnknownFlags.Code,
                     "flag bits " + Hex4(item.UnknownFlags & 0xFF00) + " unknown (kept)");
     }
     if (*flags & 0x4000) {
@@ -295,10 +296,10 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
             alarm.RawUnit = *unit;
             alarm.Unit = *unit <= 2 ? static_cast<AlarmUnit>(*unit) : AlarmUnit::Unknown;
             if (alarm.Unit == AlarmUnit::Unknown)
-                in.ReportAt(in.Position() - 1, Severity::Warning, "content-alarm-unit",
+                in.ReportAt(in.Position() - 1, Severity::Warning, codes::ContentAlarmUnit.Code,
                             "unknown alarm unit " + std::to_string(*unit));
             if (alarm.Advance < 0)
-                in.ReportAt(in.Position() - 2, Severity::Warning, "content-alarm-advance",
+                in.ReportAt(in.Position() - 2, Severity::Warning, codes::ContentAlarmAdvance.Code,
                             "alarm advance " + std::to_string(alarm.Advance) +
                                 ": after the start, which the device never sets (left out of an "
                                 "export)");
@@ -310,7 +311,7 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
     if (*flags & 0x0800) {
         if (const auto count = in.U16("exception count")) {
             if (std::size_t{*count} * 2 > in.Left()) {
-                in.Report(Severity::Error, "content-exceptions-past-end",
+                in.Report(Severity::Error, codes::ContentExceptionsPastEnd.Code,
                           std::to_string(*count) + " exceptions need " +
                               std::to_string(*count * 2) + " bytes, " +
                               std::to_string(in.Left()) + " are left");
@@ -353,7 +354,7 @@ AddressItem DecodeAddress(const Bytes& record, const std::string& where, Decodin
             item.Fields[field] = in.Text(AddressFieldName(field));
     }
     if (*present >> AddressFieldCount != 0) {
-        in.ReportAt(4, Severity::Note, "content-unknown-flags",
+        in.ReportAt(4, Severity::Note, codes::ContentUnknownFlags.Code,
                     "field map bits " + Hex4(*present >> AddressFieldCount << AddressFieldCount) +
                         " name no field");
     }

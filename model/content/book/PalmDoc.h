@@ -5,9 +5,11 @@
 #pragma once
 
 #include "Structure.h"
-#include "content/BigEndian.h"
-#include "content/Mobi.h"
-#include "content/TextDecoder.h"
+#include "content/core/BigEndian.h"
+#include "content/book/Mobi.h"
+#include "content/core/Format.h"
+#include "content/compression/PalmDocCompression.h"
+#include "content/text/TextDecoder.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,10 +20,6 @@
 
 namespace vexlin::content {
 
-inline constexpr std::size_t PalmDocRecordMax = 4096;
-// Bytes past a record's text that decompression may write over (it copies in whole words).
-inline constexpr std::size_t PalmDocSlack = 16;
-
 enum class BookCompression { None, PalmDoc, HuffCdic, Unknown };
 // "none", "palmdoc", "huffcdic", "unknown"
 [[nodiscard]] std::string_view CompressionName(BookCompression compression) noexcept;
@@ -31,21 +29,7 @@ enum class BookEncryption { None, OldMobipocket, Mobipocket, Unknown };
 // "none", "old-mobipocket", "mobipocket", "unknown"
 [[nodiscard]] std::string_view EncryptionName(BookEncryption encryption) noexcept;
 
-// What went wrong while one record was decompressed; the record is decoded past each fault.
-struct DecompressFaults {
-    std::size_t BadReferences = 0; // back-references before the start of the record's text
-    std::size_t FirstBadAt = 0;    // input offset of the first one
-    bool Overflow = false;         // more than the limit: the rest is dropped
-    bool Cut = false;              // a pair or literal run cut by the record's end
-    [[nodiscard]] bool Any() const noexcept { return BadReferences || Overflow || Cut; }
-};
-
-// Decompresses `in` (PalmDOC compression) into text, which holds limit + PalmDocSlack bytes;
-// returns the size of the text, at most `limit` (itself at most PalmDocRecordMax).
-[[nodiscard]] std::size_t DecompressPalmDoc(ByteSpan in, char* text, std::size_t limit,
-                                            DecompressFaults& faults);
-
-struct Book {
+struct Book : Payload {
     std::uint16_t CompressionValue = 0; // as record 0 holds it: 1, 2 or 17480
     BookCompression Compression = BookCompression::Unknown;
     std::uint32_t TextLength = 0; // declared
@@ -81,5 +65,9 @@ using BookTextSink = std::function<void(const Book& book, std::string_view piece
 
 // Whether record 0 reads as a PalmDOC book header (for books under other types and creators).
 [[nodiscard]] bool LooksLikeBookHeader(ByteSpan record0, std::size_t records) noexcept;
+
+// The formats' descriptors: "palmdoc" and "mobi".
+extern const FormatDescriptor PalmDocFormat;
+extern const FormatDescriptor MobiFormat;
 
 } // namespace vexlin::content

@@ -1,0 +1,129 @@
+// The descriptors of the built-in applications' databases: each of type DATA under its
+// application's creator, its app info starting with the category block, one item per record.
+#include "content/core/Content.h"
+#include "content/pim/Pim.h"
+
+namespace vexlin::content {
+
+std::uint64_t Charge(const MemoItem& item) noexcept {
+    return TextCharge({&item.Text});
+}
+std::uint64_t Charge(const ToDoItem& item) noexcept {
+    return TextCharge({&item.Description, &item.Note});
+}
+std::uint64_t Charge(const DatebookItem& item) noexcept {
+    return TextCharge({&item.Description, &item.Note}) +
+           OutputBound::PerException * item.Exceptions.size();
+}
+std::uint64_t Charge(const AddressItem& item) noexcept {
+    std::uint64_t charge = TextCharge({});
+    for (const auto& field : item.Fields)
+        charge += field ? OutputBound::PerTextByte * field->size() : 0;
+    return charge;
+}
+std::uint64_t Charge(const MailItem& item) noexcept {
+    return TextCharge({&item.Subject, &item.From, &item.To, &item.Cc, &item.Bcc, &item.ReplyTo,
+                       &item.SentTo, &item.Body});
+}
+
+namespace {
+
+// The records' text fields, from where each record's text starts, weighed as far as the file's
+// size once over (records that share their bytes would be weighed again and again).
+template <typename TextStart>
+void WeighRecords(const Database& database, EncodingEvidence& evidence, TextStart start) {
+    const std::uint64_t most = database.Layout.FileSize + 65536;
+    for (std::size_t i = 0; i < database.Layout.Records.size() && evidence.Weighed < most; ++i) {
+        const ByteSpan record = database.Entry(i).Data;
+        Weigh(Sub(record, start(record)), evidence);
+    }
+}
+
+// A decoder of one item per record, as a descriptor's Read.
+template <typename Payload, auto Decode>
+void ReadRecords(const Database& database, Decoding& decoding, Content& content) {
+    auto payload = std::make_shared<Payload>();
+    ReadItems(database, decoding, *payload, Decode);
+    content.Decoded = std::move(payload);
+}
+
+template <std::size_t Start> void WeighFrom(const Database& database, EncodingEvidence& evidence) {
+    WeighRecords(database, evidence, [](ByteSpan) { return Start; });
+}
+
+} // namespace
+
+const FormatDescriptor MemoFormat{
+    .Name = "memo",
+    .Type = "DATA",
+    .Creator = "memo",
+    .Categories = true,
+    .WeighText = WeighFrom<0>,
+    .Read = ReadRecords<Memos, DecodeMemo>,
+};
+
+const FormatDescriptor ToDoFormat{
+    .Name = "todo",
+    .Type = "DATA",
+    .Creator = "todo",
+    .Categories = true,
+    .WeighText = WeighFrom<3>, // after the due date and the priority
+    .Read = ReadRecords<ToDos, DecodeToDo>,
+};
+
+const FormatDescriptor DatebookFormat{
+    .Name = "datebook",
+    .Type = "DATA",
+    .Creator = "date",
+    .Categories = true,
+    // After the times, the date, the flags and the parts the flags announce.
+    .WeighText =
+        [](const Database& database, EncodingEvidence& evidence) {
+            WeighRecords(database, evidence, [](ByteSpan record) {
+                const std::uint16_t flags = Be16(record, 6).value_or(0);
+                std::size_t at = 8 + (flags & 0x4000 ? 2 : 0) + (flags & 0x2000 ? 8 : 0);
+                if (flags & 0x0800)
+                    at += 2 + 2 * std::size_t{Be16(record, at).value_or(0)};
+                return at;
+            });
+        },
+    .Read =
+        [](const Database& database, Decoding& decoding, Content& content) {
+            auto book = std::make_shared<Datebook>();
+            ReadItems(database, decoding, *book, DecodeDatebook);
+            DecodeDatebookAppInfo(database.AppInfo(), *book);
+            content.Decoded = std::move(book);
+        },
+};
+
+const FormatDescriptor AddressFormat{
+    .Name = "address",
+    .Type = "DATA",
+    .Creator = "addr",
+    .Categories = true,
+    // The labels after the category block, then the fields after each record's flags.
+    .WeighText =
+        [](const Database& database, EncodingEvidence& evidence) {
+            Weigh(Sub(database.AppInfo().Data, CategoryBlockSize + 6, AddressLabelCount * 16),
+                  evidence);
+            WeighRecords(database, evidence, [](ByteSpan) { return std::size_t{9}; });
+        },
+    .Read =
+        [](const Database& database, Decoding& decoding, Content& content) {
+            auto book = std::make_shared<AddressBook>();
+            DecodeAddressAppInfo(database.AppInfo(), *book, decoding);
+            ReadItems(database, decoding, *book, DecodeAddress);
+            content.Decoded = std::move(book);
+        },
+};
+
+const FormatDescriptor MailFormat{
+    .Name = "mail",
+    .Type = "DATA",
+    .Creator = "mail",
+    .Categories = true,
+    .WeighText = WeighFrom<6>, // after the date, the time and the flags
+    .Read = ReadRecords<MailBox, DecodeMail>,
+};
+
+} // namespace vexlin::content
