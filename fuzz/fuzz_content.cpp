@@ -1,12 +1,13 @@
-// Arbitrary bytes through the content decoders. The first byte's low three bits choose: 0 to 4 decode the
-// rest as one record of a memo, to-do, datebook, address or mail database (copied to a block
-// of exactly its size, so that a read past it is caught) and as that format's app info;
+// Arbitrary bytes through the content decoders. The first byte's low three bits choose: 0 to 4
+// decode the rest as one record of a memo, to-do, datebook, address or mail database (copied to
+// a block of exactly its size, so that a read past it is caught) and as that format's app info;
 // anything else loads the rest as a whole database and reads its content, the [Content]
 // section and the JSON "Content" as vexlin-dump does; its upper five bits, when not 0, draw a
-// format from the registry, whose type and creator (where it has them) the database is given. The second byte's low bit chooses
-// cp932 over cp1252, its next bit (for whole databases) the encoding detected. Every text must be valid UTF-8, every finding lie inside what was read,
-// in order, with a code beginning "content-"; what a database yields (its text, the [Content]
-// section, the JSON, the pixels its bitmaps decode to) is bounded by its size.
+// format from the registry, one of whose types and creators (where it has them) the database
+// is given. The second byte's low bit chooses cp932 over cp1252, its next bit (for whole
+// databases) the encoding detected. Every text must be valid UTF-8, every finding lie inside
+// what was read, in order, with a code beginning "content-"; what a database yields (its text,
+// the [Content] section, the JSON, the pixels its bitmaps decode to) is bounded by its size.
 #include "ContentModes.h"
 #include "DatabaseImage.h"
 #include "RecordView.h"
@@ -101,10 +102,8 @@ void DecodeFile(unsigned draw, const std::string& encoding, const std::uint8_t* 
     std::vector<std::uint8_t> file(data, data + size);
     const auto formats = Formats();
     if (const FormatDescriptor* format = draw ? formats[(draw - 1) % formats.size()] : nullptr;
-        format && !format->Type.empty() && file.size() >= 68) {
-        std::memcpy(file.data() + 60, format->Type.data(), 4);
-        std::memcpy(file.data() + 64, format->Creator.data(), 4);
-    }
+        format && !format->Claims.empty() && file.size() >= 68)
+        std::memcpy(file.data() + 60, format->Claims[draw % format->Claims.size()].data(), 8);
     const ImagePtr loaded = LoadNewImageFromBytes(file);
     // Entries past the end of the file all read alike: whole databases are run when the input
     // can hold their entry list (a 4 KB input about 500 entries), which keeps each run short;

@@ -1,5 +1,6 @@
 // The header report's labels and value formats.
 #include "HeaderReport.h"
+#include "content/text/TextDecoder.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,25 +8,6 @@
 namespace vexlin {
 
 namespace {
-
-// Code points of the bytes 0x80 to 0x9F; the undefined ones map to themselves.
-constexpr char16_t C1Row[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 std::string Signed(std::int32_t value) {
     return std::to_string(value);
@@ -38,11 +20,19 @@ std::string Area(std::int32_t offset, std::int32_t size) {
 } // namespace
 
 std::string Cp1252ToUtf8(std::string_view text) {
+    // The text decoder's cp1252; the five bytes it leaves undefined stay the C1 controls they
+    // are in Latin-1.
+    static const content::TextDecoder cp1252("CP1252");
     std::string out;
     out.reserve(text.size() * 2);
     for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
-        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? C1Row[b - 0x80] : b);
+        if (const std::string_view character = cp1252.Character(b); !character.empty()) {
+            out += character;
+        } else {
+            out += '\xC2';
+            out += c;
+        }
     }
     return out;
 }

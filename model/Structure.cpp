@@ -1,5 +1,6 @@
 // Reading the entry list and checking the structure: every finding, never stopping at the first.
 #include "Structure.h"
+#include "Hex.h"
 #include "FindingCodes.h"
 
 #include <algorithm>
@@ -49,11 +50,6 @@ std::uint32_t BE32(const std::uint8_t* p) noexcept {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
-std::string Hex(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%04llx", static_cast<unsigned long long>(value));
-    return text;
-}
 
 std::string OffsetText(std::uint32_t offset) {
     return Hex(offset);
@@ -451,9 +447,7 @@ std::string CodeText(const char (&code)[4]) {
         } else if (byte >= 0x20 && byte < 0x7F) {
             text += c;
         } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            text += escaped;
+            AppendByteEscape(text, byte);
         }
     }
     return text;

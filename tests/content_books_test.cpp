@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -1419,6 +1420,10 @@ std::vector<Bytes> FormatSamples() {
                                         {"code", 0, Bytes(24, 0x4E)},
                                         {"tAIB", 1000, Drawn(1, 1, Packing::None).Build()}}));
     samples.push_back(ResourceDatabase("sprf", "psys", {{"Test", 0, Text("on")}}));
+    // Palm OS 5's Tasks, as a device wrote them.
+    std::ifstream tasks(std::filesystem::path(VEXLIN_CORPUS_DIR) / "psd_TasksDB-PTod.pdb",
+                        std::ios::binary);
+    samples.emplace_back(std::istreambuf_iterator<char>(tasks), std::istreambuf_iterator<char>());
     return samples;
 }
 

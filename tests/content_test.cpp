@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 using namespace vexlin;
@@ -292,7 +294,7 @@ TEST(Content, EncodingsReplaceVisiblyAndCount) {
 
 TEST(Content, CategoryBlocksOfOtherProgramsAreFoundWhenPlausible) {
     PdbBuilder other;
-    other.Creator = "CYCL";
+    other.Creator = "Tst1";
     other.App(CategoryBlock({"Unfiled", "Errands"}));
     const Decoded found = Decode(other.Build());
     EXPECT_EQ(found.Result.Format, &UnknownFormat);
@@ -309,6 +311,29 @@ TEST(Content, CategoryBlocksOfOtherProgramsAreFoundWhenPlausible) {
     EXPECT_FALSE(Decode(other.Build()).Result.Categories);
     other.AppInfo = FileBytes(100, 'x');
     EXPECT_FALSE(Decode(other.Build()).Result.Categories);
+}
+
+// Later applications that keep the classic layouts: Palm OS 5's Memos (PMem) and Memo32 (pn32)
+// read as memos, Mañana (CYCL) as to-dos, each as the classic database of the same bytes.
+TEST(Content, LaterApplicationsInTheClassicLayouts) {
+    const auto as = [](FileBytes file, const char* creator) {
+        std::memcpy(file.data() + 64, creator, 4);
+        return Decode(file);
+    };
+    const Decoded memos = Decode(MemoSample());
+    for (const char* creator : {"PMem", "pn32"}) {
+        const Decoded d = as(MemoSample(), creator);
+        EXPECT_EQ(d.Result.Format->Name, "memo") << creator;
+        ASSERT_EQ(As<Memos>(d).Items.size(), As<Memos>(memos).Items.size());
+        EXPECT_EQ(As<Memos>(d).Items[1].Text, As<Memos>(memos).Items[1].Text);
+        EXPECT_EQ(d.Result.Categories->Items[1].Name, "Business");
+    }
+    const Decoded todos = Decode(ToDoSample());
+    const Decoded manana = as(ToDoSample(), "CYCL");
+    EXPECT_EQ(manana.Result.Format->Name, "todo");
+    ASSERT_EQ(As<ToDos>(manana).Items.size(), As<ToDos>(todos).Items.size());
+    EXPECT_EQ(As<ToDos>(manana).Items[0].Description, As<ToDos>(todos).Items[0].Description);
+    EXPECT_EQ(As<ToDos>(manana).Items[0].Due, As<ToDos>(todos).Items[0].Due);
 }
 
 // What a record means, exactly: text after its last field reported, the device's "no alarm",
@@ -454,4 +479,70 @@ TEST(ContentEncodingEvidence, TheWholeDatabaseIsWeighedBeforeItIsRead) {
     EXPECT_EQ(guess.Result.Encoding, JapaneseEncoding);
     EXPECT_TRUE(guess.Result.Evidence.Thin);
     EXPECT_EQ(Codes(guess.Result), (std::vector<std::string_view>{"content-encoding-guess"}));
+}
+
+// Palm OS 5's Tasks, from a real device: each task's own fields (completion, alarm, repeat from
+// its start) and, for every task, the same description, due date and priority as the classic
+// ToDoDB the device kept beside it (the same unique IDs).
+TEST(Tasks, RealDeviceTasksAndTheirClassicShadow) {
+    const auto load = [](const char* name) {
+        const ImagePtr image = LoadNewImage(Corpus(name).string());
+        const Structure layout = ReadStructure(*image);
+        return std::pair{layout, ReadContent(*image, layout)};
+    };
+    const auto [tasksLayout, tasks] = load("psd_TasksDB-PTod.pdb");
+    const auto [shadowLayout, shadow] = load("psd_ToDoDB.pdb");
+    EXPECT_EQ(tasks.Format->Name, "tasks");
+    EXPECT_TRUE(tasks.Findings.empty());
+    ASSERT_NE(tasks.As<Tasks>(), nullptr);
+    const std::vector<TaskItem>& items = tasks.As<Tasks>()->Items;
+    ASSERT_EQ(items.size(), 4u);
+
+    const TaskItem& daily = items[0];
+    EXPECT_EQ(daily.Description, "Test task");
+    EXPECT_EQ(daily.Note, "Test note");
+    EXPECT_EQ(daily.Due, (Date{2024, 9, 9}));
+    EXPECT_EQ(daily.Priority, 2);
+    EXPECT_FALSE(daily.Completed);
+    ASSERT_TRUE(daily.Alarm);
+    EXPECT_EQ(daily.Alarm->At, (Time{16, 45}));
+    EXPECT_EQ(daily.Alarm->DaysBefore, 5);
+    ASSERT_TRUE(daily.Repeat);
+    EXPECT_EQ(daily.RepeatFrom, (Date{2024, 9, 9}));
+    EXPECT_EQ(daily.Repeat->Type, RepeatType::Daily);
+    EXPECT_EQ(daily.Repeat->End, (Date{2024, 9, 15}));
+
+    const TaskItem& fortnightly = items[1];
+    EXPECT_EQ(fortnightly.Description, "Repeat every other week");
+    ASSERT_TRUE(fortnightly.Repeat);
+    EXPECT_EQ(fortnightly.Repeat->Type, RepeatType::Weekly);
+    EXPECT_EQ(fortnightly.Repeat->Frequency, 2);
+    EXPECT_EQ(fortnightly.Repeat->Days, std::vector<int>{2}); // Tuesday, the due date's day
+    EXPECT_FALSE(fortnightly.Repeat->End);
+    EXPECT_EQ(items[2].Repeat->Frequency, 1);
+    EXPECT_FALSE(items[3].Due);
+    EXPECT_FALSE(items[3].Repeat);
+    EXPECT_EQ(tasks.Categories->Items[items[3].Category].Name, "Personal");
+
+    const std::vector<ToDoItem>& classic = shadow.As<ToDos>()->Items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto same = std::find_if(classic.begin(), classic.end(), [&](const ToDoItem& t) {
+            return shadowLayout.Records[t.Record - 1].UniqueID ==
+                   tasksLayout.Records[items[i].Record - 1].UniqueID;
+        });
+        ASSERT_NE(same, classic.end()) << "task " << i;
+        EXPECT_EQ(same->Description, items[i].Description);
+        EXPECT_EQ(same->Due, items[i].Due);
+        EXPECT_EQ(same->Priority, items[i].Priority);
+        EXPECT_EQ(same->Category, items[i].Category);
+    }
+
+    // Cut inside its optional fields, a task keeps what came before and is marked damaged.
+    PdbBuilder cut = PimBuilder("Tasks", "PTod");
+    cut.Record(FileBytes{0xB8, 0x00, 0x00, 0x00, 0x00, 0x03, 0xF1, 0x29, 0x10});
+    const Decoded damaged = Decode(cut.Build());
+    ASSERT_EQ(As<Tasks>(damaged).Items.size(), 1u);
+    EXPECT_EQ(As<Tasks>(damaged).Items[0].Due, (Date{2024, 9, 9}));
+    EXPECT_TRUE(As<Tasks>(damaged).Items[0].Damaged);
+    EXPECT_EQ(Codes(damaged.Result).front(), "content-truncated");
 }

@@ -2,6 +2,7 @@
 // info's keys) is one small tree; the items, up to 65,535 of them, are serialised one by one
 // and joined into the text.
 #include "ContentJson.h"
+#include "Hex.h"
 #include "ContentModes.h"
 #include "Escape.h"
 
@@ -59,13 +60,10 @@ void AppendString(std::string& out, const std::string& text) {
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default: {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x",
-                          invisible ? CodePoint(text, i, invisible)
-                          : c1      ? static_cast<unsigned char>(text[++i])
-                                    : c);
+            AppendCodeEscape(out, invisible ? CodePoint(text, i, invisible)
+                                  : c1      ? static_cast<unsigned char>(text[++i])
+                                            : c);
             i += invisible ? invisible - 1 : 0;
-            out += escaped;
         }
         }
         run = i + 1;
@@ -218,6 +216,18 @@ void FillItem(Json& o, const DatebookItem& item) {
     for (const Date& date : item.Exceptions)
         exceptions.push_back(date.Iso());
     o["Exceptions"] = std::move(exceptions);
+    o["Flags"] = item.Flags;
+    o["UnknownFlags"] = item.UnknownFlags;
+}
+
+void FillItem(Json& o, const TaskItem& item) {
+    FillItem(o, static_cast<const ToDoItem&>(item));
+    o["CompletedOn"] = DateJson(item.CompletedOn);
+    o["Alarm"] = item.Alarm ? Json{{"Time", item.Alarm->At.Text()},
+                                   {"DaysBefore", item.Alarm->DaysBefore}}
+                            : Json(nullptr);
+    o["RepeatFrom"] = DateJson(item.RepeatFrom);
+    o["Repeat"] = RepeatJson(item.Repeat);
     o["Flags"] = item.Flags;
     o["UnknownFlags"] = item.UnknownFlags;
 }

@@ -24,6 +24,7 @@ void FillItem(Json& object, const content::ToDoItem& item);
 void FillItem(Json& object, const content::DatebookItem& item);
 void FillItem(Json& object, const content::AddressItem& item);
 void FillItem(Json& object, const content::MailItem& item);
+void FillItem(Json& object, const content::TaskItem& item);
 
 // Formats without keys of their own in the app info take this one.
 template <typename Payload> void AddHead(Json&, const Payload&) {}

@@ -31,6 +31,7 @@ template <typename View> void WithPayload(const content::Content& c, View&& view
     else if (const auto* p = c.As<BitmapSet>()) view(*p);
     else if (const auto* p = c.As<Application>()) view(*p);
     else if (const auto* p = c.As<Preferences>()) view(*p);
+    else if (const auto* p = c.As<Tasks>()) view(*p);
 }
 
 // --content: "[Content]", the format, the encoding, the categories, then the items.
@@ -44,6 +45,7 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::B
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::BitmapSet& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Application& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Preferences& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::Tasks& p);
 
 // --json --content: writes the file's JSON object (its text as JsonObject gives it) with
 // "Content" added as its last key, and the line end. The per-format parts are declared in
@@ -172,6 +174,7 @@ void AppendBookText(ExportTarget& target, const content::Book& book, std::string
 bool Export(ExportTarget& target, const content::Content& c);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Memos& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::ToDos& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::Tasks& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Datebook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::AddressBook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::MailBox& p);

@@ -3,6 +3,8 @@
 // step further. Control characters from the file are shown escaped as the inspection modes
 // escape them, never sent to the terminal.
 #include "ContentModes.h"
+#include "Hex.h"
+#include "Modes.h"
 #include "Escape.h"
 
 #include <cstdio>
@@ -145,13 +147,38 @@ void PrintPayload(StreamTarget& out, const Content& c, const Memos& p) {
     }
 }
 
+namespace {
+
+// The lines a to-do and a task share, before what a task adds.
+void ToDoLines(StreamTarget& out, const Content& c, const ToDoItem& item) {
+    ItemHeading(out, c, item);
+    TextLines(out, "Description", item.Description);
+    Line(out, "Due", DateText(item.Due, "none"));
+    Line(out, "Priority", std::to_string(item.Priority));
+    Line(out, "Completed", YesNo(item.Completed));
+}
+
+} // namespace
+
 void PrintPayload(StreamTarget& out, const Content& c, const ToDos& p) {
     for (const ToDoItem& item : p.Items) {
-        ItemHeading(out, c, item);
-        TextLines(out, "Description", item.Description);
-        Line(out, "Due", DateText(item.Due, "none"));
-        Line(out, "Priority", std::to_string(item.Priority));
-        Line(out, "Completed", YesNo(item.Completed));
+        ToDoLines(out, c, item);
+        TextLines(out, "Note", item.Note);
+    }
+}
+
+void PrintPayload(StreamTarget& out, const Content& c, const Tasks& p) {
+    for (const TaskItem& item : p.Items) {
+        ToDoLines(out, c, item);
+        if (item.CompletedOn)
+            Line(out, "Completed on", item.CompletedOn->Iso());
+        if (item.Alarm)
+            Line(out, "Alarm", item.Alarm->At.Text() + ", " +
+                                   std::to_string(item.Alarm->DaysBefore) + " days before");
+        if (item.Repeat)
+            Line(out, "Repeat", RepeatText(*item.Repeat, item.RepeatFrom));
+        if (item.UnknownFlags)
+            Line(out, "Unknown flags", Hex(item.UnknownFlags));
         TextLines(out, "Note", item.Note);
     }
 }
@@ -175,9 +202,7 @@ void PrintPayload(StreamTarget& out, const Content& c, const Datebook& p) {
             Line(out, "Exceptions", dates);
         }
         if (item.UnknownFlags) {
-            char flags[8];
-            std::snprintf(flags, sizeof flags, "0x%04x", item.UnknownFlags);
-            Line(out, "Unknown flags", flags);
+            Line(out, "Unknown flags", Hex(item.UnknownFlags));
         }
         TextLines(out, "Note", item.Note);
     }
@@ -248,12 +273,8 @@ void PrintContent(StreamTarget& out, const Content& c) {
         }
     }
     WithPayload(c, [&](const auto& payload) { PrintPayload(out, c, payload); });
-    for (const Finding& f : c.Findings) {
-        char offset[16];
-        std::snprintf(offset, sizeof offset, "%04x", f.Offset);
-        out.Add(std::string(offset) + " " + std::string(SeverityName(f.Level)) + " " +
-                std::string(f.Code) + " " + ControlsEscaped(f.Message)); // as --check has it
-    }
+    for (const Finding& f : c.Findings)
+        out.Add(FindingLine(f)); // as --check has it
 }
 
 } // namespace vexlin::dump

@@ -1,4 +1,5 @@
 #include "Escape.h"
+#include "Hex.h"
 
 #include <cstdio>
 #include <utility>
@@ -49,18 +50,14 @@ unsigned CodePoint(std::string_view text, std::size_t i, std::size_t length) noe
 namespace {
 
 void AppendEscape(std::string& out, std::string_view text, std::size_t i, std::size_t length) {
-    char escaped[8];
-    if (length > 1) {
-        std::snprintf(escaped, sizeof escaped, "\\u%04x", CodePoint(text, i, length));
-    } else {
-        switch (text[i]) {
-        case '\t': out += "\\t"; return;
-        case '\n': out += "\\n"; return;
-        case '\r': out += "\\r"; return;
-        default: std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(text[i]));
-        }
+    if (length > 1)
+        return AppendCodeEscape(out, CodePoint(text, i, length));
+    switch (text[i]) {
+    case '\t': out += "\\t"; return;
+    case '\n': out += "\\n"; return;
+    case '\r': out += "\\r"; return;
+    default: AppendByteEscape(out, static_cast<unsigned char>(text[i]));
     }
-    out += escaped;
 }
 
 std::string Escape(std::string_view text, bool backslashes) {
@@ -103,11 +100,8 @@ void EscapeJsonControls(std::string& json) {
             out += json[i++];
             continue;
         }
-        char escaped[8];
-        const unsigned code =
-            length == 1 ? static_cast<unsigned char>(json[i]) : CodePoint(json, i, length);
-        std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
-        out += escaped;
+        AppendCodeEscape(out, length == 1 ? static_cast<unsigned char>(json[i])
+                                          : CodePoint(json, i, length));
         i += length;
     }
     json = std::move(out);

@@ -434,6 +434,9 @@ bool HasItems(const ExportTarget&, const content::Memos& p) {
 bool HasItems(const ExportTarget&, const content::ToDos& p) {
     return AnyLive(p.Items);
 }
+bool HasItems(const ExportTarget&, const content::Tasks& p) {
+    return AnyLive(p.Items);
+}
 bool HasItems(const ExportTarget&, const content::Datebook& p) {
     // The events the calendar holds (Ical.cpp): not one without a date, one that ends before
     // it starts, or a repeat that never occurs.

@@ -1,6 +1,7 @@
-// The datebook and the to-do list as iCalendar 2.0 (RFC 5545) through libical's component
-// builders: VEVENT with DTSTART/DTEND (untimed events as VALUE=DATE), RRULE, EXDATE and
-// VALARM; VTODO with DUE, PRIORITY, STATUS and CLASS. Times are floating: the device kept
+// The datebook, the to-do list and the tasks as iCalendar 2.0 (RFC 5545) through libical's
+// component builders: VEVENT with DTSTART/DTEND (untimed events as VALUE=DATE), RRULE, EXDATE
+// and VALARM; VTODO with DUE, PRIORITY, STATUS and CLASS, and for a task COMPLETED, RRULE and
+// VALARM. Times are floating: the device kept
 // local time without a zone. libical escapes, folds and ends lines with CRLF. An event is
 // written as the device shows it (from its first occurrence) or, when it means nothing a
 // calendar can hold, left out: the decoder's findings say which.
@@ -26,6 +27,7 @@
     F(icalcomponent_add_component) F(icalcomponent_add_property)                               \
     F(icalcomponent_as_ical_string_r) F(icalcomponent_free) F(icalcomponent_new_valarm)        \
     F(icalcomponent_new_vcalendar) F(icalcomponent_new_vevent) F(icalcomponent_new_vtodo)      \
+    F(icalparameter_new_related) F(icalproperty_add_parameter) F(icalproperty_new_completed)   \
     F(icalproperty_new_action) F(icalproperty_new_categories) F(icalproperty_new_class)        \
     F(icalproperty_new_description) F(icalproperty_new_dtend) F(icalproperty_new_dtstamp)      \
     F(icalproperty_new_dtstart) F(icalproperty_new_due) F(icalproperty_new_exdate)             \
@@ -129,7 +131,7 @@ const char* const WeekDays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
 // The repeat as a rule in RFC 5545's grammar, parsed by libical. An until date matches the
 // event's value type: a date for an untimed event, the end of that day otherwise.
-std::string RuleText(const EventRepeat& r, const DatebookItem& item) {
+std::string RuleText(const EventRepeat& r, const std::optional<Date>& from, bool timed) {
     static const char* const frequencies[] = {"", "DAILY", "WEEKLY", "MONTHLY", "MONTHLY", "YEARLY"};
     std::string rule = std::string("FREQ=") + frequencies[static_cast<int>(r.Type)] +
                        ";INTERVAL=" + std::to_string(r.Frequency);
@@ -140,13 +142,13 @@ std::string RuleText(const EventRepeat& r, const DatebookItem& item) {
     } else if (r.Type == RepeatType::MonthlyByDay) {
         rule += ";BYDAY=" + std::string(r.Week >= 4 ? "-1" : std::to_string(r.Week + 1)) +
                 WeekDays[r.Day % 7];
-    } else if (r.Type == RepeatType::MonthlyByDate && item.When) {
-        rule += ";BYMONTHDAY=" + std::to_string(item.When->Day);
+    } else if (r.Type == RepeatType::MonthlyByDate && from) {
+        rule += ";BYMONTHDAY=" + std::to_string(from->Day);
     }
     if (r.End) {
         char until[32];
         std::snprintf(until, sizeof until, "%04d%02d%02d%s", r.End->Year, r.End->Month,
-                      r.End->Day, item.Start ? "T235959" : "");
+                      r.End->Day, timed ? "T235959" : "");
         rule += ";UNTIL=" + std::string(until);
     }
     if (r.WeekStart >= 0 && r.WeekStart < 7)
@@ -199,7 +201,7 @@ icalcomponent* Event(const Content& c, const std::string& base, const DatebookIt
         icalcomponent_add_property(event, icalproperty_new_dtend(next));
     }
     if (item.Repeat && item.Repeat->Type != RepeatType::Unknown) {
-        const std::string rule = RuleText(*item.Repeat, item);
+        const std::string rule = RuleText(*item.Repeat, item.When, item.Start.has_value());
         icalcomponent_add_property(
             event, icalproperty_new_rrule(icalrecurrencetype_from_string(rule.c_str())));
     }
@@ -222,6 +224,42 @@ icalcomponent* ToDo(const Content& c, const std::string& base, const ToDoItem& i
         icalcomponent_add_property(todo, icalproperty_new_priority(item.Priority));
     icalcomponent_add_property(todo, icalproperty_new_status(item.Completed ? ICAL_STATUS_COMPLETED
                                                                            : ICAL_STATUS_NEEDSACTION));
+    return todo;
+}
+
+// A task: its due date, its completion, its repeat from its first day (where the task has a
+// due date on or after it, and the repeat occurs), its alarm at a time of day so many days
+// before the due date.
+icalcomponent* Task(const Content& c, const std::string& base, const TaskItem& item) {
+    icalcomponent* todo = ToDo(c, base, item);
+    if (item.CompletedOn) {
+        icaltimetype done = DayOf(*item.CompletedOn);
+        done.is_date = 0; // COMPLETED is a date-time: the start of that day
+        icalcomponent_add_property(todo, icalproperty_new_completed(done));
+    }
+    const auto first = FirstOccurrence(item.RepeatFrom, item.Repeat);
+    const auto key = [](const Date& d) { return d.Year * 10000 + d.Month * 100 + d.Day; };
+    if (item.Repeat && item.Repeat->Type != RepeatType::Unknown && item.Due && first &&
+        key(*first) <= key(*item.Due)) {
+        // The instances count from DTSTART, the repeat's first day.
+        icalcomponent_add_property(todo, icalproperty_new_dtstart(DayOf(*first)));
+        const std::string rule = RuleText(*item.Repeat, item.RepeatFrom, false);
+        icalcomponent_add_property(
+            todo, icalproperty_new_rrule(icalrecurrencetype_from_string(rule.c_str())));
+    }
+    if (item.Alarm && item.Due) {
+        // From the start of the due day (DUE, RELATED=END): back the days, on to the time.
+        const int seconds = -86400 * item.Alarm->DaysBefore + 3600 * item.Alarm->At.Hour +
+                            60 * item.Alarm->At.Minute;
+        icalcomponent* valarm = icalcomponent_new_valarm();
+        icalcomponent_add_property(valarm, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+        icalcomponent_add_property(
+            valarm, icalproperty_new_description(ExportText(item.Description).c_str()));
+        icalproperty* trigger = icalproperty_new_trigger(icaltriggertype_from_int(seconds));
+        icalproperty_add_parameter(trigger, icalparameter_new_related(ICAL_RELATED_END));
+        icalcomponent_add_property(valarm, trigger);
+        icalcomponent_add_component(todo, valarm);
+    }
     return todo;
 }
 
@@ -274,18 +312,33 @@ void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
     WriteCalendar(target, calendar);
 }
 
-void ExportPayload(ExportTarget& target, const Content& c, const ToDos& p) {
+namespace {
+
+// A VTODO made by `make` for each live item, in a calendar of its own.
+template <typename Items, typename Make>
+void WriteToDos(ExportTarget& target, const Content& c, const Items& items, std::uint64_t each,
+                Make make) {
     LoadLibical(target.BaseName() + ".ics");
     std::uint64_t need = 0;
-    for (const ToDoItem& item : p.Items)
-        need += 2048 + 8 * (item.Description.size() + item.Note.size());
+    for (const auto& item : items)
+        need += each + 8 * (item.Description.size() + item.Note.size());
     ReserveForLibical(need);
     const Component calendar = Calendar();
-    for (const ToDoItem& item : p.Items) {
+    for (const auto& item : items) {
         if (!item.Deleted)
-            icalcomponent_add_component(calendar.get(), ToDo(c, target.UidBase(), item));
+            icalcomponent_add_component(calendar.get(), make(c, target.UidBase(), item));
     }
     WriteCalendar(target, calendar);
+}
+
+} // namespace
+
+void ExportPayload(ExportTarget& target, const Content& c, const Tasks& p) {
+    WriteToDos(target, c, p.Items, 4096, Task); // a repeat and an alarm beside the to-do
+}
+
+void ExportPayload(ExportTarget& target, const Content& c, const ToDos& p) {
+    WriteToDos(target, c, p.Items, 2048, ToDo);
 }
 
 } // namespace vexlin::dump

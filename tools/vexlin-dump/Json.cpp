@@ -1,7 +1,9 @@
 // --json: one object per file, written with nlohmann::json.
 #include "Escape.h"
+#include "Hex.h"
 #include "HeaderReport.h"
 #include "Modes.h"
+#include "content/text/TextDecoder.h"
 
 #include <charconv>
 #include <cstdio>
@@ -33,40 +35,6 @@ std::string Dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-// The length of the well-formed UTF-8 sequence at text[i], or 0.
-std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) noexcept {
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = at(i);
-    if (lead < 0x80) {
-        return 1;
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size() || at(i + 1) < low || at(i + 1) > high) {
-        return 0;
-    }
-    for (std::size_t k = 2; k < length; ++k) {
-        if (at(i + k) < 0x80 || at(i + k) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 // "File", and for a name that is not UTF-8 also "FileEscaped": the name with each byte
 // outside a well-formed sequence as \xHH and each backslash doubled, so that distinct names
 // stay distinct and the bytes can be recovered.
@@ -75,7 +43,7 @@ void PutFile(json& o, const std::string& file) {
     std::string escaped;
     bool valid = true;
     for (std::size_t i = 0; i < file.size();) {
-        if (const std::size_t length = Utf8SequenceAt(file, i)) {
+        if (const std::size_t length = content::Utf8SequenceAt(file, i)) {
             if (file[i] == '\\') {
                 escaped += '\\';
             }
@@ -83,9 +51,7 @@ void PutFile(json& o, const std::string& file) {
             i += length;
             continue;
         }
-        char byte[5];
-        std::snprintf(byte, sizeof byte, "\\x%02x", static_cast<unsigned char>(file[i++]));
-        escaped += byte;
+        AppendByteEscape(escaped, static_cast<unsigned char>(file[i++]));
         valid = false;
     }
     if (!valid) {

@@ -1,6 +1,7 @@
 // The text outputs: the four dump sections, and the inspection modes --info, --list, --check
 // and --summary.
 #include "Escape.h"
+#include "Hex.h"
 #include "HeaderReport.h"
 #include "Modes.h"
 #include "RecordView.h"
@@ -26,11 +27,6 @@ void PrintRecord(StreamTarget& out, const DatabaseImage& image, std::int32_t ind
     HexDump(out, image, extent.Start, extent.Size);
 }
 
-std::string Hex(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%04llx", static_cast<unsigned long long>(value));
-    return text;
-}
 
 std::string Joined(const std::vector<std::string_view>& names) {
     std::string text;
@@ -57,7 +53,7 @@ std::string AreaLine(std::int32_t offset, std::int64_t size) {
     if (offset == 0) {
         return "none";
     }
-    return "at 0x" + Hex(static_cast<std::uint32_t>(offset)) + ", " + std::to_string(size) +
+    return "at " + Hex(static_cast<std::uint32_t>(offset)) + ", " + std::to_string(size) +
            " bytes";
 }
 
@@ -125,7 +121,7 @@ void PrintInfo(StreamTarget& out, const DatabaseImage& image, const Structure& s
     Labelled(out, "Next list ID:", std::to_string(h.NextRecordListID));
     Labelled(out, s.Kind == DatabaseKind::Resource ? "Resources:" : "Records:",
              std::to_string(h.NumberOfRecords) + " (" + std::to_string(s.EntryWidth) +
-                 "-byte entries, the list ends at 0x" + Hex(s.ListEnd) + ")");
+                 "-byte entries, the list ends at " + Hex(s.ListEnd) + ")");
     Labelled(out, "File size:", std::to_string(s.FileSize) + " bytes");
     Labelled(out, "App info:", AreaLine(h.AppInfoArea, s.AppInfoLength));
     Labelled(out, "Sort info:", AreaLine(h.SortInfoArea, s.SortInfoLength));
@@ -140,7 +136,7 @@ void PrintList(StreamTarget& out, const Structure& s) {
         std::size_t n = 0;
         for (const ResourceInfo& r : s.Resources) {
             std::snprintf(line, sizeof line, "%6zu %-4s %8u %8s %11lld", ++n,
-                          CodeText(r.Type).c_str(), static_cast<unsigned>(r.ID), Hex(r.Offset).c_str(),
+                          CodeText(r.Type).c_str(), static_cast<unsigned>(r.ID), HexNumber(r.Offset).c_str(),
                           static_cast<long long>(r.Size));
             out.Add(line);
         }
@@ -150,7 +146,7 @@ void PrintList(StreamTarget& out, const Structure& s) {
     std::size_t n = 0;
     for (const RecordInfo& r : s.Records) {
         std::snprintf(line, sizeof line, "%6zu %8s %11lld 0x%02x %-24s %3u %06x", ++n,
-                      Hex(r.Offset).c_str(), static_cast<long long>(r.Size), static_cast<unsigned>(r.Attributes),
+                      HexNumber(r.Offset).c_str(), static_cast<long long>(r.Size), static_cast<unsigned>(r.Attributes),
                       Joined(RecordAttributeNames(r.Attributes)).c_str(),
                       static_cast<unsigned>(r.Category()), static_cast<unsigned>(r.UniqueID));
         out.Add(line);
@@ -158,7 +154,7 @@ void PrintList(StreamTarget& out, const Structure& s) {
 }
 
 std::string FindingLine(const Finding& f) {
-    return Hex(f.Offset) + " " + std::string(SeverityName(f.Level)) + " " + std::string(f.Code) +
+    return HexNumber(f.Offset) + " " + std::string(SeverityName(f.Level)) + " " + std::string(f.Code) +
            " " + ControlsEscaped(f.Message);
 }
 

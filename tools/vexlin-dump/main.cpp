@@ -2,6 +2,7 @@
 // records) as text, and inspects them: decoded header, entry list, structure check, JSON,
 // one-line summaries. Many files in one run share one image.
 #include "ContentModes.h"
+#include "Hex.h"
 #include "DatabaseImage.h"
 #include "Escape.h"
 #include "Modes.h"
@@ -70,11 +71,6 @@ const DatabaseImage& Load(ImageReader& reader, const std::string& file, bool who
     return whole ? reader.Load(file) : reader.LoadStructure(file);
 }
 
-std::string HexOffset(std::int32_t offset) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%04x", static_cast<unsigned>(offset));
-    return text;
-}
 
 // --raw: the bytes the chosen stretch's dump lists, as the file holds them; for --record of a
 // resource database, the resource's bytes as its 10-byte entry places them (the dump views
@@ -112,7 +108,7 @@ std::optional<std::string> WriteRaw(const Options& o, const DatabaseImage& image
         size = app ? image.AppInfoSize : image.SortInfoSize;
     }
     if (start < 0 || start > fileSize || (start == fileSize && size > 0)) {
-        return what + " starts at " + HexOffset(start) + ", outside the file of " +
+        return what + " starts at " + Hex(static_cast<std::uint32_t>(start)) + ", outside the file of " +
                std::to_string(fileSize) + " bytes";
     }
     if (size < 0) {

@@ -46,9 +46,6 @@ bool IsProgramType(const char (&type)[4]) noexcept {
            Is(type, "panl");
 }
 
-bool IsPreferencesDatabase(const char (&type)[4], const char (&creator)[4]) noexcept {
-    return (Is(type, "sprf") || Is(type, "pref")) && Is(creator, "psys");
-}
 
 Preferences ReadPreferences(const Structure& structure) {
     Preferences preferences;
@@ -174,16 +171,13 @@ const FormatDescriptor FontFormat{
     .Read = ReadApplicationInto,
 };
 
+// The Saved (sprf) and Unsaved (pref) Preferences databases that Palm OS keeps.
+constexpr std::string_view PreferencesClaims[] = {"sprfpsys", "prefpsys"};
+
 const FormatDescriptor PreferencesFormat{
     .Name = "preferences",
-    .MostBid = bid::Named,
-    .Bid =
-        [](const Database& d) {
-            return !d.IsRecords() &&
-                           IsPreferencesDatabase(d.Image.Header.DataBaseType, d.Image.Header.CreatorID)
-                       ? bid::Named
-                       : bid::None;
-        },
+    .Claims = PreferencesClaims,
+    .Resources = true,
     .Read =
         [](const Database& database, Decoding&, Content& content) {
             content.Decoded = std::make_shared<Preferences>(ReadPreferences(database.Layout));

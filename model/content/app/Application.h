@@ -55,10 +55,6 @@ struct Preferences : Payload {
 // (libr), file-system library (libf), system extension (extn) or preference panel (panl).
 [[nodiscard]] bool IsProgramType(const char (&type)[4]) noexcept;
 
-// Whether a database type and creator are those of the Saved (sprf) or Unsaved (pref)
-// Preferences database that Palm OS keeps (creator psys).
-[[nodiscard]] bool IsPreferencesDatabase(const char (&type)[4], const char (&creator)[4]) noexcept;
-
 // The formats' descriptors: "application" (programs of every kind: applications, libraries,
 // extensions, panels, or any database of code), "font" (font resources, or a Font database of
 // records, decoded as an Application of fonts alone) and "preferences".

@@ -1,4 +1,5 @@
 #include "content/book/Mobi.h"
+#include "Hex.h"
 #include "FindingCodes.h"
 #include "content/core/Report.h"
 
@@ -42,13 +43,7 @@ std::string NumberOrHex(ByteSpan value) {
             n = n << 8 | b;
         return std::to_string(n);
     }
-    std::string hex;
-    char pair[3];
-    for (const std::uint8_t b : value) {
-        std::snprintf(pair, sizeof pair, "%02x", b);
-        hex += pair;
-    }
-    return hex;
+    return HexDigits(value);
 }
 
 void ReadExth(ByteSpan record0, std::size_t at, std::uint32_t fileAt, MobiHeader& mobi,

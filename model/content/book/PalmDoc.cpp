@@ -436,11 +436,13 @@ void ReadBookInto(const Database& database, Decoding& decoding, Content& content
 
 } // namespace
 
+constexpr std::string_view PalmDocClaims[] = {"TEXtREAd"};
+constexpr std::string_view MobiClaims[] = {"BOOKMOBI"};
+
 const FormatDescriptor PalmDocFormat{
     .Name = "palmdoc",
     // Other readers' books share TEXt/REAd, and a MOBI header in one makes it Mobipocket.
-    .Type = "TEXt",
-    .Creator = "REAd",
+    .Claims = PalmDocClaims,
     .Claim = bid::Type,
     .MostBid = bid::Type,
     .Bid =
@@ -455,8 +457,7 @@ const FormatDescriptor PalmDocFormat{
 
 const FormatDescriptor MobiFormat{
     .Name = "mobi",
-    .Type = "BOOK",
-    .Creator = "MOBI",
+    .Claims = MobiClaims,
     .Bid =
         [](const Database& d) {
             if (!d.IsRecords())

@@ -60,10 +60,10 @@ inline constexpr int Named = 50;
 
 struct FormatDescriptor {
     std::string_view Name; // JSON "Format", the [Content] section's "Format:"
-    // The type and creator of the format's databases, when they have their own (empty when
-    // not); a database that carries them, of the kind below, is bid Claim.
-    std::string_view Type = {};
-    std::string_view Creator = {};
+    // The types and creators of the format's databases where they have their own, eight
+    // characters each ("DATAmemo"); a database that carries one, of the kind below, is bid
+    // Claim.
+    std::span<const std::string_view> Claims = {};
     bool Resources = false; // those databases are resource databases
     int Claim = bid::Named;
     // The highest bid the format ever makes (Identify asks no format that could not win).
@@ -88,7 +88,7 @@ struct FormatDescriptor {
 // A database no format claims.
 extern const FormatDescriptor UnknownFormat;
 
-// What the format bids on the database: Claim for its type and creator, else its Bid.
+// What the format bids on the database: Claim for one of its Claims, else its Bid.
 [[nodiscard]] int BidOn(const FormatDescriptor& format, const Database& database);
 
 // The format whose bid on the database is highest (equal bids: the name that sorts first), or

@@ -1,4 +1,5 @@
 #include "content/core/Reader.h"
+#include "Hex.h"
 #include "FindingCodes.h"
 
 #include <algorithm>
@@ -115,17 +116,13 @@ void Reader::CheckHidden() {
     std::string quote;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        char escaped[8];
         if (byte == '\\') {
             quote += "\\\\";
         } else if (byte < 0x20 || byte == 0x7F) {
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            quote += escaped;
+            AppendByteEscape(quote, byte);
         } else if (byte == 0xC2 && i + 1 < text.size() &&
                    static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04x",
-                          static_cast<unsigned char>(text[++i]));
-            quote += escaped;
+            AppendCodeEscape(quote, static_cast<unsigned char>(text[++i]));
         } else {
             quote += text[i];
         }

@@ -6,6 +6,7 @@
 #include "content/book/PalmDoc.h"
 #include "content/picture/BitmapSet.h"
 #include "content/pim/Pim.h"
+#include "content/pim/Tasks.h"
 
 #include <array>
 #include <cstring>
@@ -17,7 +18,7 @@ namespace {
 constexpr std::array Registry = {
     &MemoFormat,    &ToDoFormat,  &DatebookFormat,    &AddressFormat,
     &MailFormat,    &PalmDocFormat, &MobiFormat,      &BitmapsFormat,
-    &ApplicationFormat, &FontFormat, &PreferencesFormat,
+    &ApplicationFormat, &FontFormat, &PreferencesFormat, &TasksFormat,
 };
 
 bool Equals(const char (&field)[4], const char* text) noexcept {
@@ -41,11 +42,13 @@ bool Database::HasCreator(const char* creator) const noexcept {
 }
 
 int BidOn(const FormatDescriptor& format, const Database& database) {
-    const auto& header = database.Image.Header;
-    if (!format.Type.empty() && database.IsRecords() != format.Resources &&
-        format.Type == std::string_view(header.DataBaseType, 4) &&
-        format.Creator == std::string_view(header.CreatorID, 4))
-        return format.Claim;
+    if (database.IsRecords() != format.Resources) {
+        const auto& header = database.Image.Header;
+        for (const std::string_view claim : format.Claims)
+            if (claim.substr(0, 4) == std::string_view(header.DataBaseType, 4) &&
+                claim.substr(4) == std::string_view(header.CreatorID, 4))
+                return format.Claim;
+    }
     return format.Bid ? format.Bid(database) : bid::None;
 }
 

@@ -1,7 +1,9 @@
 #include "content/pim/Pim.h"
+#include "Hex.h"
 #include "FindingCodes.h"
 
 #include "content/core/Categories.h"
+#include "content/pim/Fields.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -48,18 +50,15 @@ int WeekDayOf(long dayNumber) noexcept {
     return static_cast<int>(((dayNumber + 4) % 7 + 7) % 7);
 }
 
-std::string Hex4(std::uint32_t value) {
-    char text[12];
-    std::snprintf(text, sizeof text, "0x%04x", value);
-    return text;
-}
+
+} // namespace
 
 // A packed date read from the record; an impossible one is reported where it lies.
 std::optional<Date> ReadDate(Reader& in, std::uint16_t packed, std::string_view what) {
     const auto date = UnpackDate(packed);
     if (!date) {
         in.ReportAt(in.Position() - 2, Severity::Warning, codes::ContentBadDate.Code,
-                    "the " + std::string(what) + " " + Hex4(packed) + " is no date");
+                    "the " + std::string(what) + " " + Hex(packed) + " is no date");
     }
     return date;
 }
@@ -80,14 +79,6 @@ std::string TextField(Reader& in, std::string_view what) {
     return in.Text(what).value_or(std::string());
 }
 
-// The item once its record is read: what follows its last field reported, its damage marked.
-template <typename ItemType> ItemType Finished(ItemType item, Reader& in) {
-    in.CheckHidden();
-    item.Damaged = in.Damaged;
-    return item;
-}
-
-} // namespace
 
 std::string Date::Iso() const {
     char text[16];
@@ -148,16 +139,21 @@ ToDoItem DecodeToDo(const Bytes& record, const std::string& where, Decoding& d) 
 }
 
 std::optional<Date> FirstOccurrence(const DatebookItem& item) {
-    if (!item.When)
+    return FirstOccurrence(item.When, item.Repeat);
+}
+
+std::optional<Date> FirstOccurrence(const std::optional<Date>& from,
+                                    const std::optional<EventRepeat>& repeat) {
+    if (!from)
         return std::nullopt;
-    if (!item.Repeat)
-        return item.When;
-    const EventRepeat& r = *item.Repeat;
+    if (!repeat)
+        return from;
+    const EventRepeat& r = *repeat;
     if (r.Type == RepeatType::Unknown || r.Frequency <= 0 ||
         (r.Type == RepeatType::MonthlyByDay && r.Week > 4) ||
         (r.Type == RepeatType::Weekly && r.Days.empty()))
         return std::nullopt;
-    const Date& start = *item.When;
+    const Date& start = *from;
     long first = DayNumber(start);
     if (r.Type == RepeatType::Weekly && !r.Days.empty()) {
         // Weeks count from the one the date lies in (starting on the repeat's first day of
@@ -189,9 +185,7 @@ std::optional<Date> FirstOccurrence(const DatebookItem& item) {
     return FromDayNumber(first);
 }
 
-namespace {
-
-void ReadRepeat(Reader& in, DatebookItem& item) {
+void ReadRepeat(Reader& in, const std::optional<Date>& from, std::optional<EventRepeat>& out) {
     const auto type = in.U8("repeat type");
     const bool reserved = in.Skip(1, "repeat");
     const auto end = in.U16("repeat end date");
@@ -216,7 +210,7 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
         repeat.End = UnpackDate(*end);
         if (!repeat.End)
             in.ReportAt(in.Position() - 6, Severity::Warning, codes::ContentBadDate.Code,
-                        "the repeat end date " + Hex4(*end) + " is no date");
+                        "the repeat end date " + Hex(*end) + " is no date");
     }
     repeat.Frequency = frequency.value_or(1);
     repeat.WeekStart = weekStart.value_or(0);
@@ -236,7 +230,7 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
             in.ReportAt(in.Position() - 3, Severity::Warning, codes::ContentRepeatDay.Code,
                         "monthly repeat on day " + std::to_string(*on) + " of 35");
     }
-    item.Repeat = repeat;
+    out = repeat;
     if (repeat.Type == RepeatType::Unknown ||
         (repeat.Type == RepeatType::MonthlyByDay && repeat.Week > 4) ||
         (on && repeat.Type == RepeatType::Weekly && repeat.Days.empty()))
@@ -244,15 +238,13 @@ void ReadRepeat(Reader& in, DatebookItem& item) {
     if (repeat.Frequency == 0) {
         in.ReportAt(in.Position() - 4, Severity::Warning, codes::ContentRepeatFrequency.Code,
                     "repeat frequency 0: the repeat has no meaning (left out of an export)");
-    } else if (item.When && !FirstOccurrence(item)) {
+    } else if (from && !FirstOccurrence(from, out)) {
         in.ReportAt(in.Position() - 6, Severity::Warning, codes::ContentRepeatNever.Code,
                     "the repeat ends on " + repeat.End->Iso() +
-                        ", before the first of its days from " + item.When->Iso() +
+                        ", before the first of its days from " + from->Iso() +
                         ": the event never occurs (left out of an export)");
     }
 }
-
-} // namespace
 
 DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decoding& d) {
     Reader in(record, where, d);
@@ -285,7 +277,7 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
     // but only an unknown bit among the named ones of the high byte is worth a note.
     if ((item.UnknownFlags & 0xFF00) != 0) {
         in.ReportAt(6, Severity::Note, codes::ContentUnknownFlags.Code,
-                    "flag bits " + Hex4(item.UnknownFlags & 0xFF00) + " unknown (kept)");
+                    "flag bits " + Hex(item.UnknownFlags & 0xFF00) + " unknown (kept)");
     }
     if (*flags & 0x4000) {
         const auto advance = in.U8("alarm");
@@ -307,7 +299,7 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
         }
     }
     if (*flags & 0x2000)
-        ReadRepeat(in, item);
+        ReadRepeat(in, item.When, item.Repeat);
     if (*flags & 0x0800) {
         if (const auto count = in.U16("exception count")) {
             if (std::size_t{*count} * 2 > in.Left()) {
@@ -355,7 +347,7 @@ AddressItem DecodeAddress(const Bytes& record, const std::string& where, Decodin
     }
     if (*present >> AddressFieldCount != 0) {
         in.ReportAt(4, Severity::Note, codes::ContentUnknownFlags.Code,
-                    "field map bits " + Hex4(*present >> AddressFieldCount << AddressFieldCount) +
+                    "field map bits " + Hex(*present >> AddressFieldCount << AddressFieldCount) +
                         " name no field");
     }
     return Finished(std::move(item), in);

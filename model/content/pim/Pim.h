@@ -155,6 +155,9 @@ struct MailBox : Payload {
 // occurs (the repeat ends first) or its repeat has no meaning (an unknown type, frequency 0,
 // a week past the fifth); the decoder reports each.
 [[nodiscard]] std::optional<Date> FirstOccurrence(const DatebookItem& item);
+// The same for anything that repeats from a date (a task from its repeat's start).
+[[nodiscard]] std::optional<Date> FirstOccurrence(const std::optional<Date>& from,
+                                                  const std::optional<EventRepeat>& repeat);
 
 // The parts of the app info after the category block.
 void DecodeDatebookAppInfo(const Bytes& appInfo, Datebook& book);

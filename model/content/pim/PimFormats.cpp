@@ -1,6 +1,7 @@
 // The descriptors of the built-in applications' databases: each of type DATA under its
 // application's creator, its app info starting with the category block, one item per record.
 #include "content/core/Content.h"
+#include "content/pim/Fields.h"
 #include "content/pim/Pim.h"
 
 namespace vexlin::content {
@@ -28,17 +29,6 @@ std::uint64_t Charge(const MailItem& item) noexcept {
 
 namespace {
 
-// The records' text fields, from where each record's text starts, weighed as far as the file's
-// size once over (records that share their bytes would be weighed again and again).
-template <typename TextStart>
-void WeighRecords(const Database& database, EncodingEvidence& evidence, TextStart start) {
-    const std::uint64_t most = database.Layout.FileSize + 65536;
-    for (std::size_t i = 0; i < database.Layout.Records.size() && evidence.Weighed < most; ++i) {
-        const ByteSpan record = database.Entry(i).Data;
-        Weigh(Sub(record, start(record)), evidence);
-    }
-}
-
 // A decoder of one item per record, as a descriptor's Read.
 template <typename Payload, auto Decode>
 void ReadRecords(const Database& database, Decoding& decoding, Content& content) {
@@ -51,12 +41,19 @@ template <std::size_t Start> void WeighFrom(const Database& database, EncodingEv
     WeighRecords(database, evidence, [](ByteSpan) { return Start; });
 }
 
+// The classic applications' databases, and those that later applications keep in the same
+// layout: the Memos of Palm OS 5 (PMem) and Memo32 (pn32) as memos, Mañana (CYCL) as to-dos.
+constexpr std::string_view MemoClaims[] = {"DATAmemo", "DATAPMem", "DATApn32"};
+constexpr std::string_view ToDoClaims[] = {"DATAtodo", "DATACYCL"};
+constexpr std::string_view DatebookClaims[] = {"DATAdate"};
+constexpr std::string_view AddressClaims[] = {"DATAaddr"};
+constexpr std::string_view MailClaims[] = {"DATAmail"};
+
 } // namespace
 
 const FormatDescriptor MemoFormat{
     .Name = "memo",
-    .Type = "DATA",
-    .Creator = "memo",
+    .Claims = MemoClaims,
     .Categories = true,
     .WeighText = WeighFrom<0>,
     .Read = ReadRecords<Memos, DecodeMemo>,
@@ -64,8 +61,7 @@ const FormatDescriptor MemoFormat{
 
 const FormatDescriptor ToDoFormat{
     .Name = "todo",
-    .Type = "DATA",
-    .Creator = "todo",
+    .Claims = ToDoClaims,
     .Categories = true,
     .WeighText = WeighFrom<3>, // after the due date and the priority
     .Read = ReadRecords<ToDos, DecodeToDo>,
@@ -73,8 +69,7 @@ const FormatDescriptor ToDoFormat{
 
 const FormatDescriptor DatebookFormat{
     .Name = "datebook",
-    .Type = "DATA",
-    .Creator = "date",
+    .Claims = DatebookClaims,
     .Categories = true,
     // After the times, the date, the flags and the parts the flags announce.
     .WeighText =
@@ -98,8 +93,7 @@ const FormatDescriptor DatebookFormat{
 
 const FormatDescriptor AddressFormat{
     .Name = "address",
-    .Type = "DATA",
-    .Creator = "addr",
+    .Claims = AddressClaims,
     .Categories = true,
     // The labels after the category block, then the fields after each record's flags.
     .WeighText =
@@ -119,8 +113,7 @@ const FormatDescriptor AddressFormat{
 
 const FormatDescriptor MailFormat{
     .Name = "mail",
-    .Type = "DATA",
-    .Creator = "mail",
+    .Claims = MailClaims,
     .Categories = true,
     .WeighText = WeighFrom<6>, // after the date, the time and the flags
     .Read = ReadRecords<MailBox, DecodeMail>,

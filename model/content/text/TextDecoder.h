@@ -28,6 +28,11 @@ class TextDecoder {
     [[nodiscard]] const std::string& Encoding() const noexcept { return Name; }
     // Whether every byte is a character of its own (text may then be converted in pieces).
     [[nodiscard]] bool SingleByteEncoding() const noexcept { return SingleByte; }
+    // What a single-byte encoding makes of one byte, as UTF-8; "" for a byte it leaves
+    // undefined (and for every byte of a multibyte encoding).
+    [[nodiscard]] std::string_view Character(std::uint8_t byte) const noexcept {
+        return Table[byte];
+    }
 
     // Appends the UTF-8 form of bytes to out; returns how many replacements it made.
     std::size_t Append(std::span<const std::uint8_t> bytes, std::string& out);
@@ -46,6 +51,10 @@ class TextDecoder {
     bool SingleByte = false;
     std::string Table[256];
 };
+
+// The length of the well-formed UTF-8 sequence at text[i] (no overlong form, no surrogate,
+// nothing above U+10FFFF), or 0.
+[[nodiscard]] std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) noexcept;
 
 // Whether text is well-formed UTF-8 (what every decoder gives; the tests and fuzz targets
 // check it).
