@@ -1,5 +1,6 @@
 // The header report's labels and value formats.
 #include "HeaderReport.h"
+#include "content/text/Cp1252.h"
 #include "content/text/TextDecoder.h"
 
 #include <cstdio>
@@ -20,19 +21,13 @@ std::string Area(std::int32_t offset, std::int32_t size) {
 } // namespace
 
 std::string Cp1252ToUtf8(std::string_view text) {
-    // The text decoder's cp1252; the five bytes it leaves undefined stay the C1 controls they
-    // are in Latin-1.
-    static const content::TextDecoder cp1252("CP1252");
     std::string out;
     out.reserve(text.size() * 2);
     for (const char c : text) {
+        // The five bytes cp1252 leaves undefined stay the C1 controls they are in Latin-1.
         const auto b = static_cast<unsigned char>(c);
-        if (const std::string_view character = cp1252.Character(b); !character.empty()) {
-            out += character;
-        } else {
-            out += '\xC2';
-            out += c;
-        }
+        const char32_t code = content::Cp1252CodePoint(b);
+        content::AppendUtf8(out, code || !b ? code : b);
     }
     return out;
 }

@@ -1,4 +1,5 @@
 #include "content/text/TextDecoder.h"
+#include "content/text/Cp1252.h"
 
 #include <cerrno>
 #include <cstring>
@@ -33,6 +34,11 @@ bool IsPalmLatin(const std::string& encoding) noexcept {
     return strcasecmp(encoding.c_str(), PalmLatinEncoding) == 0;
 }
 
+// cp1252 and Palm's Latin encoding convert by the built-in table, with no iconv to open.
+bool FromTable(const std::string& encoding) noexcept {
+    return IsPalmLatin(encoding) || strcasecmp(encoding.c_str(), "CP1252") == 0;
+}
+
 iconv_t Open(const std::string& encoding) {
     const iconv_t handle = iconv_open("UTF-8", encoding.c_str());
     if (handle == reinterpret_cast<iconv_t>(-1))
@@ -44,11 +50,15 @@ iconv_t Open(const std::string& encoding) {
 
 TextDecoder::TextDecoder(const std::string& encoding)
     : Name(IsPalmLatin(encoding) ? PalmLatinEncoding : encoding),
-      Handle(Open(IsPalmLatin(encoding) ? "CP1252" : encoding)) {
+      Handle(FromTable(encoding) ? nullptr : Open(encoding)) {
     // What iconv makes of each byte alone: when every byte is a character or invalid by
     // itself (none starts a sequence), the encoding is single-byte and converts by table.
     SingleByte = true;
-    for (unsigned byte = 0; byte < 256 && SingleByte; ++byte) {
+    for (unsigned byte = 0; byte < 256 && !Handle; ++byte) {
+        if (const char32_t code = Cp1252CodePoint(static_cast<std::uint8_t>(byte)); code || !byte)
+            AppendUtf8(Table[byte], code);
+    }
+    for (unsigned byte = 0; byte < 256 && SingleByte && Handle; ++byte) {
         const std::uint8_t one = static_cast<std::uint8_t>(byte);
         std::string converted;
         const auto handle = static_cast<iconv_t>(Handle);
@@ -64,7 +74,8 @@ TextDecoder::TextDecoder(const std::string& encoding)
         }
         Table[byte].assign(chunk, static_cast<std::size_t>(to - chunk));
     }
-    iconv(static_cast<iconv_t>(Handle), nullptr, nullptr, nullptr, nullptr);
+    if (Handle)
+        iconv(static_cast<iconv_t>(Handle), nullptr, nullptr, nullptr, nullptr);
     if (Name == PalmLatinEncoding) {
         for (const Addition& added : PalmLatinAdditions)
             Table[added.Byte] = added.Utf8;
@@ -77,7 +88,8 @@ TextDecoder::TextDecoder(const std::string& encoding)
 }
 
 TextDecoder::~TextDecoder() {
-    iconv_close(static_cast<iconv_t>(Handle));
+    if (Handle)
+        iconv_close(static_cast<iconv_t>(Handle));
 }
 
 std::size_t TextDecoder::Append(std::span<const std::uint8_t> bytes, std::string& out) {
@@ -192,6 +204,19 @@ std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) noexcept {
         }
     }
     return length;
+}
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
 }
 
 bool ValidUtf8(std::string_view text) noexcept {

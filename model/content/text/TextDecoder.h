@@ -1,6 +1,7 @@
 // Device text to UTF-8: the 8-bit encodings Palm devices wrote (Palm's Latin encoding on
-// Latin devices, Shift-JIS as cp932 on Japanese ones) converted through iconv, with invalid or
-// cut sequences replaced by U+FFFD and counted, never dropped.
+// Latin devices, Shift-JIS as cp932 on Japanese ones) converted through iconv (cp1252 by its
+// own table, Cp1252.h), with invalid or cut sequences replaced by U+FFFD and counted, never
+// dropped.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,7 @@
 namespace vexlin::content {
 
 // Palm's Latin encoding: Windows-1252 with the card suits of Palm's fonts at 0x8D to 0x90.
-// Not an iconv name: the decoder builds it on iconv's cp1252.
+// Not an iconv name: the decoder builds it on cp1252.
 inline constexpr const char* PalmLatinEncoding = "palm-latin";
 inline constexpr const char* DefaultEncoding = PalmLatinEncoding;
 inline constexpr const char* JapaneseEncoding = "CP932";
@@ -28,11 +29,6 @@ class TextDecoder {
     [[nodiscard]] const std::string& Encoding() const noexcept { return Name; }
     // Whether every byte is a character of its own (text may then be converted in pieces).
     [[nodiscard]] bool SingleByteEncoding() const noexcept { return SingleByte; }
-    // What a single-byte encoding makes of one byte, as UTF-8; "" for a byte it leaves
-    // undefined (and for every byte of a multibyte encoding).
-    [[nodiscard]] std::string_view Character(std::uint8_t byte) const noexcept {
-        return Table[byte];
-    }
 
     // Appends the UTF-8 form of bytes to out; returns how many replacements it made.
     std::size_t Append(std::span<const std::uint8_t> bytes, std::string& out);
@@ -55,6 +51,9 @@ class TextDecoder {
 // The length of the well-formed UTF-8 sequence at text[i] (no overlong form, no surrogate,
 // nothing above U+10FFFF), or 0.
 [[nodiscard]] std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) noexcept;
+
+// Appends a code point (below U+10000) as UTF-8.
+void AppendUtf8(std::string& out, char32_t code);
 
 // Whether text is well-formed UTF-8 (what every decoder gives; the tests and fuzz targets
 // check it).
