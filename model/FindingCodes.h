@@ -165,6 +165,9 @@ inline constexpr FindingCode ContentFont{"content-font", "warning",
         "a font shorter than its 26-byte header, left out; or a strike short of its rows, "
         "larger than a bitmap holds, or past the bytes the file holds (fonts that share "
         "their bytes): the rows there are drawn, or none"};
+inline constexpr FindingCode ContentPhoto{"content-photo", "warning",
+        "a record of a picture database that is not a DBLK slice, or a slice whose size passes "
+        "the record's end: the JPEG is joined from the bytes there are"};
 
 } // namespace codes
 
@@ -186,7 +189,7 @@ inline constexpr const FindingCode* FindingCodes[] = {
     &codes::ContentMobiHeader, &codes::ContentExth, &codes::ContentBitmapHeader,
     &codes::ContentBitmapRowbytes, &codes::ContentBitmapData, &codes::ContentBitmapSize,
     &codes::ContentBitmapColortable, &codes::ContentBitmapCompression, &codes::ContentBitmapFamily,
-    &codes::ContentFont,
+    &codes::ContentFont, &codes::ContentPhoto,
 };
 
 } // namespace vexlin

@@ -1398,6 +1398,37 @@ const FindingCode* Listed(std::string_view code) {
     return nullptr;
 }
 
+// A picture database of two DBLK slices.
+Bytes PictureSample() {
+    PdbBuilder picture;
+    picture.Type = picture.Creator = "Foto";
+    for (const Bytes& part : {Bytes{0xFF, 0xD8, 0xFF, 0xE0}, Bytes{0x00, 0x10, 0xFF, 0xD9}}) {
+        Bytes slice = Text("DBLK");
+        slice.resize(8);
+        PutBE32(slice, 4, static_cast<std::uint32_t>(part.size()));
+        slice.insert(slice.end(), part.begin(), part.end());
+        picture.Record(slice);
+    }
+    return picture.Build();
+}
+
+// A thumbnail database: a photo "Lake" of 640 x 480 and a photo deleted on the device.
+Bytes ThumbnailSample() {
+    PdbBuilder thumbnails;
+    thumbnails.Type = thumbnails.Creator = "Foto";
+    Bytes thumbnail(40, 0);
+    PutBE16(thumbnail, 4, 640);
+    PutBE16(thumbnail, 6, 480);
+    PutBE32(thumbnail, 8, 0xBD000000u);
+    PutBE32(thumbnail, 12, 43312);
+    PutBE16(thumbnail, 21, 4);
+    PutBE32(thumbnail, 28, 0xBC000000u);
+    PutBE32(thumbnail, 36, 4);
+    thumbnail.insert(thumbnail.end(), {0xFF, 0xD8, 0xFF, 0xD9, 'L', 'a', 'k', 'e'});
+    thumbnails.Record(thumbnail).Record(Bytes(8, 0));
+    return thumbnails.Build();
+}
+
 // One small database of each format the registry knows.
 std::vector<Bytes> FormatSamples() {
     std::vector<Bytes> samples;
@@ -1420,6 +1451,8 @@ std::vector<Bytes> FormatSamples() {
                                         {"code", 0, Bytes(24, 0x4E)},
                                         {"tAIB", 1000, Drawn(1, 1, Packing::None).Build()}}));
     samples.push_back(ResourceDatabase("sprf", "psys", {{"Test", 0, Text("on")}}));
+    samples.push_back(PictureSample());
+    samples.push_back(ThumbnailSample());
     // Palm OS 5's Tasks, as a device wrote them.
     std::ifstream tasks(std::filesystem::path(VEXLIN_CORPUS_DIR) / "psd_TasksDB-PTod.pdb",
                         std::ios::binary);
@@ -1471,4 +1504,51 @@ TEST(Registry, EveryFormatCutAtEveryLength) {
         }
     }
     EXPECT_EQ(sampled, formats);
+}
+
+// Photos: the corpus's real picture database joined exactly from its slices (as a reader
+// of the bytes would join them) and exported as that JPEG; a thumbnail database's fields as
+// Perl's Palm::ZirePhoto reads them.
+TEST(Photos, PicturesJoinedAndThumbnailsAsThePeerReadsThem) {
+    const Image lake = Load(Corpus / "nsbasic_Lake_jpg_filestream.PDB");
+    const content::Content c = content::ReadContent(*lake.Data, lake.Layout);
+    ASSERT_NE(c.As<content::Photos>(), nullptr);
+    const content::Photos& photo = *c.As<content::Photos>();
+    Bytes joined;
+    for (std::size_t i = 0; i < lake.Layout.Records.size(); ++i) {
+        const auto record = EntryBytes(*lake.Data, lake.Layout, i).Data;
+        joined.insert(joined.end(), record.begin() + 8, record.end());
+    }
+    EXPECT_TRUE(photo.Picture);
+    EXPECT_EQ(photo.Slices, 11u);
+    EXPECT_EQ(photo.Jpeg, joined);
+    EXPECT_TRUE(c.Findings.empty());
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vexlin-photos";
+    std::filesystem::remove_all(out);
+    Shell(std::string(VEXLIN_DUMP) + " --export " + out.string() + " " +
+          (Corpus / "nsbasic_Lake_jpg_filestream.PDB").string());
+    std::ifstream jpeg(out / "nsbasic_Lake_jpg_filestream.jpg", std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(jpeg), std::istreambuf_iterator<char>()), joined);
+    std::filesystem::remove_all(out);
+
+    const TempFile sample(ThumbnailSample(), "Thumbnails");
+    const Image thumbnails = Load(std::filesystem::path(sample.path()));
+    const content::Content t = content::ReadContent(*thumbnails.Data, thumbnails.Layout);
+    ASSERT_NE(t.As<content::Photos>(), nullptr);
+    const auto& items = t.As<content::Photos>()->Items;
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_TRUE(items[1].Name.empty() && items[1].Thumbnail.empty()); // deleted on the device
+    const auto& p = items[0];
+    const std::string ours = std::to_string(p.Width) + " " + std::to_string(p.Height) + " " +
+                             std::to_string(p.Size) + " " + std::to_string(p.Modified) + " " +
+                             std::to_string(p.Created) + " " + std::to_string(p.Thumbnail.size()) +
+                             " " + p.Name + "\n";
+    EXPECT_EQ(ours, "640 480 43312 3170893824 3154116608 4 Lake\n");
+    if (Shell("perl -MPalm::ZirePhoto -e1 2>&1 && echo ok") != "ok\n")
+        GTEST_SKIP() << "Perl's Palm::ZirePhoto (libpalm-perl) is not installed: not compared";
+    EXPECT_EQ(Shell("perl -MPalm::PDB -MPalm::ZirePhoto -e '$p = Palm::PDB->new; $p->Load($ARGV[0]); "
+                    "$r = $p->{records}[0]; print join(\" \", @$r{qw(width height size time1_secs "
+                    "time2_secs thumbSize name)}), \"\\n\"' " +
+                    sample.path()),
+              ours);
 }

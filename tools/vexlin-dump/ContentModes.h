@@ -32,10 +32,16 @@ template <typename View> void WithPayload(const content::Content& c, View&& view
     else if (const auto* p = c.As<Application>()) view(*p);
     else if (const auto* p = c.As<Preferences>()) view(*p);
     else if (const auto* p = c.As<Tasks>()) view(*p);
+    else if (const auto* p = c.As<Photos>()) view(*p);
 }
 
 // --content: "[Content]", the format, the encoding, the categories, then the items.
 void PrintContent(StreamTarget& out, const content::Content& c);
+// Its pieces: "  Label: value"; a text of several lines, the rest indented further (nothing
+// for an empty one); "Record N (category, private, deleted, damaged)".
+void Line(StreamTarget& out, std::string_view label, const std::string& value);
+void TextLines(StreamTarget& out, std::string_view label, std::string_view text);
+void ItemHeading(StreamTarget& out, const content::Content& c, const content::Item& item);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Memos& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::ToDos& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Datebook& p);
@@ -46,6 +52,7 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::B
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Application& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Preferences& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Tasks& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::Photos& p);
 
 // --json --content: writes the file's JSON object (its text as JsonObject gives it) with
 // "Content" added as its last key, and the line end. The per-format parts are declared in
@@ -175,6 +182,7 @@ bool Export(ExportTarget& target, const content::Content& c);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Memos& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::ToDos& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Tasks& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::Photos& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Datebook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::AddressBook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::MailBox& p);

@@ -22,48 +22,12 @@ std::string Visible(std::string_view text) {
     return Escaped(text);
 }
 
-void Line(StreamTarget& out, std::string_view label, const std::string& value) {
-    std::string line = "  ";
-    line += label;
-    line += ": ";
-    line += value;
-    out.Add(line);
-}
-
-// A field that may hold several lines: the first beside its label, the rest indented.
-void TextLines(StreamTarget& out, std::string_view label, std::string_view text) {
-    if (text.empty())
-        return;
-    std::size_t start = 0;
-    bool first = true;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string part = Visible(text.substr(start, end - start));
-        if (first)
-            Line(out, label, part);
-        else
-            out.Add(part.empty() ? std::string() : "    " + part);
-        first = false;
-        start = end + 1;
-    }
-}
-
 std::string CategoryName(const Content& c, std::uint8_t index) {
     if (c.Categories && !c.Categories->Items[index].Name.empty())
         return Visible(c.Categories->Items[index].Name);
     return "category " + std::to_string(index);
 }
 
-void ItemHeading(StreamTarget& out, const Content& c, const Item& item) {
-    std::string line = "Record " + std::to_string(item.Record) + " (" + CategoryName(c, item.Category);
-    if (item.Private)
-        line += ", private";
-    if (item.Deleted)
-        line += ", deleted";
-    if (item.Damaged)
-        line += ", damaged";
-    out.Add(line + ")");
-}
 
 std::string DateText(const std::optional<Date>& date, const char* none) {
     return date ? date->Iso() : none;
@@ -139,6 +103,43 @@ std::string YesNo(bool value) {
 }
 
 } // namespace
+
+void Line(StreamTarget& out, std::string_view label, const std::string& value) {
+    std::string line = "  ";
+    line += label;
+    line += ": ";
+    line += value;
+    out.Add(line);
+}
+
+// A field that may hold several lines: the first beside its label, the rest indented.
+void TextLines(StreamTarget& out, std::string_view label, std::string_view text) {
+    if (text.empty())
+        return;
+    std::size_t start = 0;
+    bool first = true;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string part = Visible(text.substr(start, end - start));
+        if (first)
+            Line(out, label, part);
+        else
+            out.Add(part.empty() ? std::string() : "    " + part);
+        first = false;
+        start = end + 1;
+    }
+}
+
+void ItemHeading(StreamTarget& out, const Content& c, const Item& item) {
+    std::string line = "Record " + std::to_string(item.Record) + " (" + CategoryName(c, item.Category);
+    if (item.Private)
+        line += ", private";
+    if (item.Deleted)
+        line += ", deleted";
+    if (item.Damaged)
+        line += ", damaged";
+    out.Add(line + ")");
+}
 
 void PrintPayload(StreamTarget& out, const Content& c, const Memos& p) {
     for (const MemoItem& item : p.Items) {

@@ -437,6 +437,12 @@ bool HasItems(const ExportTarget&, const content::ToDos& p) {
 bool HasItems(const ExportTarget&, const content::Tasks& p) {
     return AnyLive(p.Items);
 }
+bool HasItems(const ExportTarget&, const content::Photos& p) {
+    return p.Picture ? !p.Jpeg.empty()
+                     : std::any_of(p.Items.begin(), p.Items.end(), [](const auto& item) {
+                           return !item.Deleted && !item.Thumbnail.empty();
+                       });
+}
 bool HasItems(const ExportTarget&, const content::Datebook& p) {
     // The events the calendar holds (Ical.cpp): not one without a date, one that ends before
     // it starts, or a repeat that never occurs.

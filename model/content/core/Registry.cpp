@@ -5,6 +5,7 @@
 #include "content/app/Application.h"
 #include "content/book/PalmDoc.h"
 #include "content/picture/BitmapSet.h"
+#include "content/picture/Photos.h"
 #include "content/pim/Pim.h"
 #include "content/pim/Tasks.h"
 
@@ -19,6 +20,7 @@ constexpr std::array Registry = {
     &MemoFormat,    &ToDoFormat,  &DatebookFormat,    &AddressFormat,
     &MailFormat,    &PalmDocFormat, &MobiFormat,      &BitmapsFormat,
     &ApplicationFormat, &FontFormat, &PreferencesFormat, &TasksFormat,
+    &PhotosFormat,
 };
 
 bool Equals(const char (&field)[4], const char* text) noexcept {
