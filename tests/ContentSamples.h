@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -297,6 +298,38 @@ inline Bytes MailSample() {
     Bytes file = b.Build();
     SetAttributes(file, 0, 0x00);
     SetAttributes(file, 1, 0x04);
+    return file;
+}
+
+// An expense database: lunch in dollars, a taxi in the owner's own currency (custom 1) with
+// a comma, a quote and a line break in its texts.
+inline Bytes ExpenseSample() {
+    PdbBuilder b = PimBuilder("ExpenseDB", "exps");
+    Bytes app = CategoryBlock({"Unfiled", "Trip"});
+    Put16(app, 0);
+    app.push_back(1); // sorted by type
+    app.push_back(0);
+    for (const char* name : {"Lira", "Peso", "", ""}) {
+        Bytes currency(28, 0);
+        std::memcpy(currency.data(), name, std::strlen(name));
+        currency[16] = '$';
+        app.insert(app.end(), currency.begin(), currency.end());
+    }
+    b.App(app);
+    Bytes lunch;
+    Put16(lunch, PackDate(2004, 3, 1));
+    lunch.insert(lunch.end(), {15, 1, 23, 0}); // Lunch, Cash, United States
+    for (const char* text : {"12.50", "Caf\xe9 Rouge", "Paris", "", ""})
+        PutText(lunch, text);
+    b.Record(lunch);
+    Bytes taxi;
+    Put16(taxi, PackDate(2004, 3, 2));
+    taxi.insert(taxi.end(), {23, 6, 129, 0}); // Taxi, VISA, the second custom currency
+    for (const char* text : {"300", "Taxi \"R\xe1pido\", Inc.", "Lima", "Ana, Bo", "to the\nairport"})
+        PutText(taxi, text);
+    b.Record(taxi);
+    Bytes file = b.Build();
+    SetAttributes(file, 1, 0x11); // private, category 1
     return file;
 }
 

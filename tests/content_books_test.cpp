@@ -1451,6 +1451,7 @@ std::vector<Bytes> FormatSamples() {
                                         {"code", 0, Bytes(24, 0x4E)},
                                         {"tAIB", 1000, Drawn(1, 1, Packing::None).Build()}}));
     samples.push_back(ResourceDatabase("sprf", "psys", {{"Test", 0, Text("on")}}));
+    samples.push_back(ExpenseSample());
     samples.push_back(PictureSample());
     samples.push_back(ThumbnailSample());
     // Palm OS 5's Tasks, as a device wrote them.
@@ -1551,4 +1552,24 @@ TEST(Photos, PicturesJoinedAndThumbnailsAsThePeerReadsThem) {
                     "time2_secs thumbSize name)}), \"\\n\"' " +
                     sample.path()),
               ours);
+}
+
+// An expense database's B.csv, as a spreadsheet or a CSV library reads it: a header row, every
+// field quoted, a quote doubled, a comma and a line break kept in their fields, CRLF rows.
+TEST(Expense, ExportedAsRfc4180Csv) {
+    const TempFile sample(ExpenseSample(), "Expenses");
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vexlin-expense";
+    std::filesystem::remove_all(out);
+    Shell(std::string(VEXLIN_DUMP) + " --export " + out.string() + " " + sample.path());
+    const std::string stem = std::filesystem::path(sample.path()).stem().string();
+    std::ifstream in(out / (stem + ".csv"), std::ios::binary);
+    const std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(csv,
+              "\"Date\",\"Category\",\"Type\",\"Payment\",\"Currency\",\"Amount\",\"Vendor\","
+              "\"City\",\"Attendees\",\"Note\",\"Private\"\r\n"
+              "\"2004-03-01\",\"\",\"Lunch\",\"Cash\",\"United States\",\"12.50\","
+              "\"Caf\u00e9 Rouge\",\"Paris\",\"\",\"\",\"no\"\r\n"
+              "\"2004-03-02\",\"Trip\",\"Taxi\",\"VISA\",\"Peso\",\"300\","
+              "\"Taxi \"\"R\u00e1pido\"\", Inc.\",\"Lima\",\"Ana, Bo\",\"to the\nairport\",\"yes\"\r\n");
+    std::filesystem::remove_all(out);
 }

@@ -546,3 +546,27 @@ TEST(Tasks, RealDeviceTasksAndTheirClassicShadow) {
     EXPECT_TRUE(As<Tasks>(damaged).Items[0].Damaged);
     EXPECT_EQ(Codes(damaged.Result).front(), "content-truncated");
 }
+
+// The Expense application's records and the owner's currencies, and B.csv as RFC 4180 has it:
+// every field quoted, a quote doubled, a comma and a line break kept inside their field.
+TEST(Expense, RecordsCurrenciesAndCsv) {
+    const Decoded d = Decode(ExpenseSample());
+    EXPECT_EQ(d.Result.Format->Name, "expense");
+    EXPECT_TRUE(d.Result.Findings.empty());
+    const Expenses& e = As<Expenses>(d);
+    EXPECT_EQ(e.SortOrder, 1);
+    EXPECT_EQ(e.Currencies[1].Name, "Peso");
+    EXPECT_EQ(e.Currencies[1].Symbol, "$");
+    ASSERT_EQ(e.Items.size(), 2u);
+    EXPECT_EQ(e.Items[0].Day, (Date{2004, 3, 1}));
+    EXPECT_EQ(ExpenseTypeName(e.Items[0].Type), "Lunch");
+    EXPECT_EQ(ExpensePaymentName(e.Items[0].Payment), "Cash");
+    EXPECT_EQ(ExpenseCurrencyName(e, e.Items[0].Currency), "United States");
+    EXPECT_EQ(e.Items[0].Vendor, "Caf\u00e9 Rouge");
+    EXPECT_EQ(ExpenseCurrencyName(e, e.Items[1].Currency), "Peso");
+    EXPECT_EQ(ExpenseTypeName(e.Items[1].Type), "Taxi");
+    EXPECT_EQ(e.Items[1].Note, "to the\nairport");
+    EXPECT_TRUE(e.Items[1].Private);
+    EXPECT_EQ(ExpenseCurrencyName(e, 133), "EU (Euro)");
+    EXPECT_EQ(ExpenseCurrencyName(e, 99), "");
+}

@@ -437,6 +437,9 @@ bool HasItems(const ExportTarget&, const content::ToDos& p) {
 bool HasItems(const ExportTarget&, const content::Tasks& p) {
     return AnyLive(p.Items);
 }
+bool HasItems(const ExportTarget&, const content::Expenses& p) {
+    return AnyLive(p.Items);
+}
 bool HasItems(const ExportTarget&, const content::Photos& p) {
     return p.Picture ? !p.Jpeg.empty()
                      : std::any_of(p.Items.begin(), p.Items.end(), [](const auto& item) {

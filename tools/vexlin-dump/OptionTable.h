@@ -55,13 +55,13 @@ inline constexpr OptionEntry OptionTable[] = {
      OptionGroup::Inspection, &Options::Raw},
     {"--content", "", "",
      "what the records hold, decoded: memo, todo, tasks, datebook, address, mail, palmdoc, mobi, "
-     "bitmaps, font, application, preferences, photos; with --json the object's \"Content\"",
+     "bitmaps, font, application, preferences, photos, expense; with --json the object's \"Content\"",
      OptionGroup::Content, &Options::Content},
     {"--export", "", "DIR",
      "standard files in DIR, for a database B: B.vcf (addresses), B.ics (datebook, to-dos, tasks), "
      "B/NNNN.txt (memos), B.mbox (mail), B.txt (books) and B.html (mobi books), "
      "B/TYPE-ID.png or B/NNNN.png (bitmaps, fonts, an application's icons), B.jpg and "
-     "B/NNNN.jpg (a photo, the thumbnails)",
+     "B/NNNN.jpg (a photo, the thumbnails), B.csv (expenses)",
      OptionGroup::Content, &Options::ExportDir},
     {"--force", "", "", "let --export replace regular files that exist", OptionGroup::Content,
      &Options::Force},
