@@ -301,6 +301,54 @@ inline Bytes MailSample() {
     return file;
 }
 
+// A Calendar event: the datebook record with a location and tagged blocks after it.
+inline Bytes CalendarRecord(const TestEvent& e, const std::string& location,
+                            const std::vector<std::pair<std::string, Bytes>>& blobs) {
+    Bytes r = EventRecord(e);
+    if (!location.empty()) {
+        r[6] |= 0x02;
+        PutText(r, location);
+    }
+    for (const auto& [type, data] : blobs) {
+        r.insert(r.end(), type.begin(), type.end());
+        Put16(r, static_cast<std::uint16_t>(data.size()));
+        r.insert(r.end(), data.begin(), data.end());
+    }
+    return r;
+}
+
+// A Calendar: a weekly meeting in Berlin's zone (UTC+1, summer time from the last Sunday of
+// March at 2 to the last Sunday of October at 3), a day off at home with a block of a type
+// the decoder does not read.
+inline Bytes CalendarSample() {
+    PdbBuilder b = PimBuilder("CalendarDB-PDat", "PDat");
+    Bytes app = CategoryBlock({"Unfiled", "Work"});
+    Put16(app, 0);
+    app.push_back(1); // weeks start on Monday
+    app.resize(app.size() + 19, 0);
+    b.App(app);
+    TestEvent meeting;
+    meeting.StartHour = 9;
+    meeting.StartMinute = 0;
+    meeting.EndHour = 10;
+    meeting.EndMinute = 30;
+    meeting.When = PackDate(2024, 3, 29);
+    meeting.Repeat = RepeatBytes(2, PackDate(2024, 12, 31), 1, 1 << 5, 1); // Fridays
+    meeting.Description = "Standup";
+    Bytes zone;
+    Put16(zone, 60);
+    zone.insert(zone.end(), {2, 0, 4, 3, 3, 0, 4, 10});
+    Put16(zone, 60);
+    zone.insert(zone.end(), {8, 0});
+    PutText(zone, "Europe/Berlin");
+    b.Record(CalendarRecord(meeting, "Room 4", {{"Bd00", zone}}));
+    TestEvent off;
+    off.When = PackDate(2024, 4, 1);
+    off.Description = "Day off";
+    b.Record(CalendarRecord(off, "Home", {{"Bd01", Bytes{0, 0, 0, 1}}}));
+    return b.Build();
+}
+
 // An expense database: lunch in dollars, a taxi in the owner's own currency (custom 1) with
 // a comma, a quote and a line break in its texts.
 inline Bytes ExpenseSample() {

@@ -1452,6 +1452,7 @@ std::vector<Bytes> FormatSamples() {
                                         {"tAIB", 1000, Drawn(1, 1, Packing::None).Build()}}));
     samples.push_back(ResourceDatabase("sprf", "psys", {{"Test", 0, Text("on")}}));
     samples.push_back(ExpenseSample());
+    samples.push_back(CalendarSample());
     samples.push_back(PictureSample());
     samples.push_back(ThumbnailSample());
     // Palm OS 5's Tasks, as a device wrote them.
@@ -1572,4 +1573,28 @@ TEST(Expense, ExportedAsRfc4180Csv) {
               "\"2004-03-02\",\"Trip\",\"Taxi\",\"VISA\",\"Peso\",\"300\","
               "\"Taxi \"\"R\u00e1pido\"\", Inc.\",\"Lima\",\"Ana, Bo\",\"to the\nairport\",\"yes\"\r\n");
     std::filesystem::remove_all(out);
+}
+
+// A Calendar's B.ics: LOCATION, a timed event in its zone (TZID) with the zone's VTIMEZONE built
+// from its rules before the events, UNTIL in UTC; an untimed event a floating day.
+TEST(Calendar, ExportedWithLocationsAndZones) {
+    const TempFile sample(CalendarSample(), "Calendar");
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vexlin-calendar";
+    std::filesystem::remove_all(out);
+    Shell(std::string(VEXLIN_DUMP) + " --export " + out.string() + " " + sample.path());
+    const std::string stem = std::filesystem::path(sample.path()).stem().string();
+    std::ifstream in(out / (stem + ".ics"), std::ios::binary);
+    const std::string ics((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(out);
+    const auto at = [&](const char* text) { return ics.find(text); };
+    for (const char* line :
+         {"BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\nBEGIN:STANDARD\r\nDTSTART:19701025T030000\r\n"
+          "RRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=10\r\nTZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\n",
+          "BEGIN:DAYLIGHT\r\nDTSTART:19700329T020000\r\nRRULE:FREQ=YEARLY;BYDAY=-1SU;BYMONTH=3\r\n",
+          "DTSTART;TZID=Europe/Berlin:20240329T090000\r\n",
+          "DTEND;TZID=Europe/Berlin:20240329T103000\r\n",
+          "RRULE:FREQ=WEEKLY;UNTIL=20241231T225959Z;BYDAY=FR\r\n", "LOCATION:Room 4\r\n",
+          "DTSTART;VALUE=DATE:20240401\r\n", "LOCATION:Home\r\n"})
+        EXPECT_NE(at(line), std::string::npos) << line << " not in\n" << ics;
+    EXPECT_LT(at("END:VTIMEZONE"), at("BEGIN:VEVENT"));
 }

@@ -570,3 +570,33 @@ TEST(Expense, RecordsCurrenciesAndCsv) {
     EXPECT_EQ(ExpenseCurrencyName(e, 133), "EU (Euro)");
     EXPECT_EQ(ExpenseCurrencyName(e, 99), "");
 }
+
+// Palm OS 5's Calendar: the datebook's fields, the location, the time zone block and a block
+// it does not read, named.
+TEST(Calendar, LocationAndTimeZone) {
+    const Decoded d = Decode(CalendarSample());
+    EXPECT_EQ(d.Result.Format->Name, "calendar");
+    EXPECT_TRUE(d.Result.Findings.empty());
+    const Calendar& c = As<Calendar>(d);
+    EXPECT_EQ(c.StartOfWeek, 1);
+    ASSERT_EQ(c.Items.size(), 2u);
+    const CalendarItem& meeting = c.Items[0];
+    EXPECT_EQ(meeting.Description, "Standup");
+    EXPECT_EQ(meeting.Location, "Room 4");
+    EXPECT_EQ(meeting.Start, (Time{9, 0}));
+    ASSERT_TRUE(meeting.Repeat);
+    EXPECT_EQ(meeting.Repeat->Days, std::vector<int>{5});
+    ASSERT_TRUE(meeting.Zone);
+    EXPECT_EQ(meeting.Zone->Name, "Europe/Berlin");
+    EXPECT_EQ(meeting.Zone->Offset, 60);
+    EXPECT_EQ(meeting.Zone->DstAmount, 60);
+    EXPECT_EQ(meeting.Zone->Start.Month, 3);
+    EXPECT_EQ(meeting.Zone->Start.Week, 4);
+    EXPECT_EQ(meeting.Zone->End.Month, 10);
+    EXPECT_EQ(meeting.Zone->End.Hour, 3);
+    EXPECT_EQ(meeting.UnknownFlags, 0);
+    EXPECT_EQ(c.Items[1].Location, "Home");
+    EXPECT_FALSE(c.Items[1].Zone);
+    ASSERT_EQ(c.Items[1].OtherBlobs.size(), 1u);
+    EXPECT_EQ(c.Items[1].OtherBlobs[0].Type, "Bd01");
+}

@@ -232,6 +232,26 @@ void FillItem(Json& o, const TaskItem& item) {
     o["UnknownFlags"] = item.UnknownFlags;
 }
 
+void FillItem(Json& o, const CalendarItem& item) {
+    FillItem(o, static_cast<const DatebookItem&>(item));
+    o["Location"] = item.Location;
+    const auto rule = [](const DstRule& r) {
+        return Json{{"Hour", r.Hour}, {"WeekDay", r.WeekDay}, {"Week", r.Week}, {"Month", r.Month}};
+    };
+    o["TimeZone"] = item.Zone ? Json{{"Name", item.Zone->Name},
+                                     {"Offset", item.Zone->Offset},
+                                     {"DstStart", rule(item.Zone->Start)},
+                                     {"DstEnd", rule(item.Zone->End)},
+                                     {"DstAmount", item.Zone->DstAmount},
+                                     {"Country", item.Zone->Country},
+                                     {"Custom", item.Zone->Custom}}
+                              : Json(nullptr);
+    Json blobs = Json::array();
+    for (const CalendarBlob& blob : item.OtherBlobs)
+        blobs.push_back({{"Type", blob.Type}, {"Size", blob.Size}});
+    o["OtherBlobs"] = std::move(blobs);
+}
+
 void FillItem(Json& o, const AddressItem& item) {
     Json fields = Json::object();
     for (std::size_t i = 0; i < AddressFieldCount; ++i)
@@ -263,6 +283,10 @@ void FillItem(Json& o, const MailItem& item) {
 }
 
 void AddHead(Json& o, const Datebook& p) {
+    o["StartOfWeek"] = p.StartOfWeek;
+}
+
+void AddHead(Json& o, const Calendar& p) {
     o["StartOfWeek"] = p.StartOfWeek;
 }
 

@@ -8,6 +8,7 @@
 #include "Escape.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace vexlin::dump {
 
@@ -184,27 +185,73 @@ void PrintPayload(StreamTarget& out, const Content& c, const Tasks& p) {
     }
 }
 
+namespace {
+
+// An event's lines up to its note, which the calendar's follow.
+void EventLines(StreamTarget& out, const Content& c, const DatebookItem& item) {
+    ItemHeading(out, c, item);
+    TextLines(out, "Description", item.Description);
+    Line(out, "Date", DateText(item.When, "none"));
+    Line(out, "Time",
+         item.Start ? item.Start->Text() + " to " + (item.End ? item.End->Text() : std::string("?"))
+                    : "untimed");
+    if (item.Alarm)
+        Line(out, "Alarm", AlarmText(*item.Alarm));
+    if (item.Repeat)
+        Line(out, "Repeat", RepeatText(*item.Repeat, item.When));
+    if (!item.Exceptions.empty()) {
+        std::string dates;
+        for (const Date& date : item.Exceptions)
+            dates += (dates.empty() ? "" : ", ") + date.Iso();
+        Line(out, "Exceptions", dates);
+    }
+    if (item.UnknownFlags) {
+        Line(out, "Unknown flags", Hex(item.UnknownFlags));
+    }
+}
+
+// "UTC+01:00, daylight saving +60 minutes from the last Sunday of March at 2 to the last
+// Sunday of October at 3"
+std::string ZoneText(const TimeZone& z) {
+    static const char* const days[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                       "Thursday", "Friday", "Saturday"};
+    static const char* const weeks[] = {"first", "second", "third", "fourth", "last"};
+    static const char* const months[] = {"January", "February", "March",     "April",
+                                         "May",     "June",     "July",      "August",
+                                         "September", "October", "November", "December"};
+    const auto rule = [&](const DstRule& r) {
+        if (r.WeekDay > 6 || r.Week > 4 || r.Month < 1 || r.Month > 12)
+            return std::string("(no rule)");
+        return std::string("the ") + weeks[r.Week] + " " + days[r.WeekDay] + " of " +
+               months[r.Month - 1] + " at " + std::to_string(r.Hour);
+    };
+    char offset[16];
+    std::snprintf(offset, sizeof offset, "UTC%c%02d:%02d", z.Offset < 0 ? '-' : '+',
+                  std::abs(z.Offset) / 60, std::abs(z.Offset) % 60);
+    std::string text = Visible(z.Name) + " (" + offset;
+    if (z.DstAmount)
+        text += ", daylight saving +" + std::to_string(z.DstAmount) + " minutes from " +
+                rule(z.Start) + " to " + rule(z.End);
+    return text + (z.Custom ? ", the owner's own)" : ")");
+}
+
+} // namespace
+
 void PrintPayload(StreamTarget& out, const Content& c, const Datebook& p) {
     for (const DatebookItem& item : p.Items) {
-        ItemHeading(out, c, item);
-        TextLines(out, "Description", item.Description);
-        Line(out, "Date", DateText(item.When, "none"));
-        Line(out, "Time", item.Start ? item.Start->Text() + " to " +
-                                           (item.End ? item.End->Text() : std::string("?"))
-                                     : "untimed");
-        if (item.Alarm)
-            Line(out, "Alarm", AlarmText(*item.Alarm));
-        if (item.Repeat)
-            Line(out, "Repeat", RepeatText(*item.Repeat, item.When));
-        if (!item.Exceptions.empty()) {
-            std::string dates;
-            for (const Date& date : item.Exceptions)
-                dates += (dates.empty() ? "" : ", ") + date.Iso();
-            Line(out, "Exceptions", dates);
-        }
-        if (item.UnknownFlags) {
-            Line(out, "Unknown flags", Hex(item.UnknownFlags));
-        }
+        EventLines(out, c, item);
+        TextLines(out, "Note", item.Note);
+    }
+}
+
+void PrintPayload(StreamTarget& out, const Content& c, const Calendar& p) {
+    for (const CalendarItem& item : p.Items) {
+        EventLines(out, c, item);
+        TextLines(out, "Location", item.Location);
+        if (item.Zone)
+            Line(out, "Time zone", ZoneText(*item.Zone));
+        for (const CalendarBlob& blob : item.OtherBlobs)
+            Line(out, "Block", Visible(blob.Type) + ", " + std::to_string(blob.Size) + " bytes");
         TextLines(out, "Note", item.Note);
     }
 }

@@ -437,6 +437,11 @@ bool HasItems(const ExportTarget&, const content::ToDos& p) {
 bool HasItems(const ExportTarget&, const content::Tasks& p) {
     return AnyLive(p.Items);
 }
+bool HasItems(const ExportTarget&, const content::Calendar& p) {
+    return std::any_of(p.Items.begin(), p.Items.end(), [](const content::CalendarItem& item) {
+        return !item.Deleted && Exportable(item);
+    });
+}
 bool HasItems(const ExportTarget&, const content::Expenses& p) {
     return AnyLive(p.Items);
 }

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <new>
 
@@ -28,6 +29,10 @@
     F(icalcomponent_as_ical_string_r) F(icalcomponent_free) F(icalcomponent_new_valarm)        \
     F(icalcomponent_new_vcalendar) F(icalcomponent_new_vevent) F(icalcomponent_new_vtodo)      \
     F(icalparameter_new_related) F(icalproperty_add_parameter) F(icalproperty_new_completed)   \
+    F(icalparameter_new_tzid) F(icalproperty_new_location) F(icalproperty_new_tzid)            \
+    F(icalproperty_new_tzoffsetfrom) F(icalproperty_new_tzoffsetto)                           \
+    F(icalcomponent_new_vtimezone) F(icalcomponent_new_xstandard)                              \
+    F(icalcomponent_new_xdaylight)                                                             \
     F(icalproperty_new_action) F(icalproperty_new_categories) F(icalproperty_new_class)        \
     F(icalproperty_new_description) F(icalproperty_new_dtend) F(icalproperty_new_dtstamp)      \
     F(icalproperty_new_dtstart) F(icalproperty_new_due) F(icalproperty_new_exdate)             \
@@ -93,7 +98,7 @@ icaltimetype Now() {
     return icaltime_from_timet_with_zone(std::time(nullptr), 0, icaltimezone_get_utc_timezone());
 }
 
-Component Calendar() {
+Component NewCalendar() {
     Component calendar(icalcomponent_new_vcalendar());
     icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
     icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Vexlin//vexlin-dump//EN"));
@@ -131,7 +136,10 @@ const char* const WeekDays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
 // The repeat as a rule in RFC 5545's grammar, parsed by libical. An until date matches the
 // event's value type: a date for an untimed event, the end of that day otherwise.
-std::string RuleText(const EventRepeat& r, const std::optional<Date>& from, bool timed) {
+// With a zone (utcOffset, minutes east) a timed event's UNTIL is the end of that day as UTC, as
+// RFC 5545 has it for a start in a time zone.
+std::string RuleText(const EventRepeat& r, const std::optional<Date>& from, bool timed,
+                     std::optional<int> utcOffset = std::nullopt) {
     static const char* const frequencies[] = {"", "DAILY", "WEEKLY", "MONTHLY", "MONTHLY", "YEARLY"};
     std::string rule = std::string("FREQ=") + frequencies[static_cast<int>(r.Type)] +
                        ";INTERVAL=" + std::to_string(r.Frequency);
@@ -145,7 +153,15 @@ std::string RuleText(const EventRepeat& r, const std::optional<Date>& from, bool
     } else if (r.Type == RepeatType::MonthlyByDate && from) {
         rule += ";BYMONTHDAY=" + std::to_string(from->Day);
     }
-    if (r.End) {
+    if (r.End && timed && utcOffset) {
+        icaltimetype until = TimeOf(*r.End, Time{23, 59});
+        until.second = 59;
+        icaltime_adjust(&until, 0, 0, -*utcOffset, 0);
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d%02d%02dT%02d%02d%02dZ", until.year, until.month,
+                      until.day, until.hour, until.minute, until.second);
+        rule += ";UNTIL=" + std::string(text);
+    } else if (r.End) {
         char until[32];
         std::snprintf(until, sizeof until, "%04d%02d%02d%s", r.End->Year, r.End->Month,
                       r.End->Day, timed ? "T235959" : "");
@@ -185,15 +201,28 @@ namespace {
 
 // DTSTART is the first occurrence: a calendar counts the start as one even where the repeat
 // does not fall on it, the device does not.
-icalcomponent* Event(const Content& c, const std::string& base, const DatebookItem& item) {
+// A timed event's times in its zone (TZID, the VTIMEZONE the calendar holds), or floating
+// local time without one.
+icalproperty* Zoned(icalproperty* property, const std::string* zone) {
+    if (zone)
+        icalproperty_add_parameter(property, icalparameter_new_tzid(zone->c_str()));
+    return property;
+}
+
+icalcomponent* Event(const Content& c, const std::string& base, const DatebookItem& item,
+                     const std::string* zone = nullptr, std::optional<int> utcOffset = {}) {
     icalcomponent* event = icalcomponent_new_vevent();
     AddCommon(event, c, base, item, item.Description, item.Note);
     const Date when = *FirstOccurrence(item);
+    if (!item.Start)
+        zone = nullptr, utcOffset = std::nullopt; // a day is a day in every zone
     if (item.Start) {
-        icalcomponent_add_property(event, icalproperty_new_dtstart(TimeOf(when, *item.Start)));
+        icalcomponent_add_property(
+            event, Zoned(icalproperty_new_dtstart(TimeOf(when, *item.Start)), zone));
         // An end time that is none (reported) gives an event of no length.
         const Time end = item.End.value_or(*item.Start);
-        icalcomponent_add_property(event, icalproperty_new_dtend(TimeOf(when, end)));
+        icalcomponent_add_property(event,
+                                   Zoned(icalproperty_new_dtend(TimeOf(when, end)), zone));
     } else {
         icalcomponent_add_property(event, icalproperty_new_dtstart(DayOf(when)));
         icaltimetype next = DayOf(when);
@@ -201,14 +230,16 @@ icalcomponent* Event(const Content& c, const std::string& base, const DatebookIt
         icalcomponent_add_property(event, icalproperty_new_dtend(next));
     }
     if (item.Repeat && item.Repeat->Type != RepeatType::Unknown) {
-        const std::string rule = RuleText(*item.Repeat, item.When, item.Start.has_value());
+        const std::string rule =
+            RuleText(*item.Repeat, item.When, item.Start.has_value(), utcOffset);
         icalcomponent_add_property(
             event, icalproperty_new_rrule(icalrecurrencetype_from_string(rule.c_str())));
     }
     for (const Date& exception : item.Exceptions) {
         icalcomponent_add_property(
-            event, icalproperty_new_exdate(item.Start ? TimeOf(exception, *item.Start)
-                                                      : DayOf(exception)));
+            event, Zoned(icalproperty_new_exdate(item.Start ? TimeOf(exception, *item.Start)
+                                                            : DayOf(exception)),
+                         zone));
     }
     if (item.Alarm)
         AddAlarm(event, *item.Alarm, item.Description);
@@ -304,7 +335,7 @@ void ExportPayload(ExportTarget& target, const Content& c, const Datebook& p) {
         need +=
             2048 + 512 * item.Exceptions.size() + 8 * (item.Description.size() + item.Note.size());
     ReserveForLibical(need);
-    const Component calendar = Calendar();
+    const Component calendar = NewCalendar();
     for (const DatebookItem& item : p.Items) {
         if (!item.Deleted && Exportable(item))
             icalcomponent_add_component(calendar.get(), Event(c, target.UidBase(), item));
@@ -323,7 +354,7 @@ void WriteToDos(ExportTarget& target, const Content& c, const Items& items, std:
     for (const auto& item : items)
         need += each + 8 * (item.Description.size() + item.Note.size());
     ReserveForLibical(need);
-    const Component calendar = Calendar();
+    const Component calendar = NewCalendar();
     for (const auto& item : items) {
         if (!item.Deleted)
             icalcomponent_add_component(calendar.get(), make(c, target.UidBase(), item));
@@ -335,6 +366,108 @@ void WriteToDos(ExportTarget& target, const Content& c, const Items& items, std:
 
 void ExportPayload(ExportTarget& target, const Content& c, const Tasks& p) {
     WriteToDos(target, c, p.Items, 4096, Task); // a repeat and an alarm beside the to-do
+}
+
+namespace {
+
+// 0 = Sunday, for the Gregorian calendar.
+int WeekDayOf(int year, int month, int day) {
+    static constexpr int shift[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    year -= month < 3;
+    return (year + year / 4 - year / 100 + year / 400 + shift[month - 1] + day) % 7;
+}
+
+// The zone's name as TZID: its text, or the offset when it has none.
+std::string ZoneId(const TimeZone& zone) {
+    std::string name = ExportText(zone.Name);
+    std::replace(name.begin(), name.end(), '\n', ' ');
+    if (name.empty()) {
+        char offset[32];
+        std::snprintf(offset, sizeof offset, "UTC%+03d%02d", zone.Offset / 60,
+                      std::abs(zone.Offset) % 60);
+        name = offset;
+    }
+    return name;
+}
+
+// One onset of the zone: a STANDARD or DAYLIGHT part from its rule's first day in 1970, on
+// the rule's weekday of its week of its month every year.
+icalcomponent* Onset(icalcomponent* part, const DstRule& rule, int from, int to) {
+    int day = 1 + (rule.WeekDay - WeekDayOf(1970, rule.Month, 1) + 7) % 7;
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    day += 7 * std::min(rule.Week, 3);
+    if (rule.Week >= 4)
+        while (day + 7 <= days[rule.Month - 1])
+            day += 7;
+    icaltimetype start = TimeOf(Date{1970, rule.Month, day}, Time{rule.Hour % 24, 0});
+    icalcomponent_add_property(part, icalproperty_new_dtstart(start));
+    const std::string rrule = "FREQ=YEARLY;BYMONTH=" + std::to_string(rule.Month) + ";BYDAY=" +
+                              (rule.Week >= 4 ? std::string("-1") : std::to_string(rule.Week + 1)) +
+                              WeekDays[rule.WeekDay];
+    icalcomponent_add_property(part,
+                               icalproperty_new_rrule(icalrecurrencetype_from_string(rrule.c_str())));
+    icalcomponent_add_property(part, icalproperty_new_tzoffsetfrom(60 * from));
+    icalcomponent_add_property(part, icalproperty_new_tzoffsetto(60 * to));
+    return part;
+}
+
+bool Plausible(const DstRule& r) {
+    return r.WeekDay <= 6 && r.Week <= 4 && r.Month >= 1 && r.Month <= 12 && r.Hour <= 24;
+}
+
+icalcomponent* Zone(const TimeZone& zone, const std::string& id) {
+    icalcomponent* vtimezone = icalcomponent_new_vtimezone();
+    icalcomponent_add_property(vtimezone, icalproperty_new_tzid(id.c_str()));
+    if (zone.DstAmount && Plausible(zone.Start) && Plausible(zone.End)) {
+        const int summer = zone.Offset + zone.DstAmount;
+        icalcomponent_add_component(
+            vtimezone, Onset(icalcomponent_new_xstandard(), zone.End, summer, zone.Offset));
+        icalcomponent_add_component(
+            vtimezone, Onset(icalcomponent_new_xdaylight(), zone.Start, zone.Offset, summer));
+    } else {
+        icalcomponent* standard = icalcomponent_new_xstandard();
+        icalcomponent_add_property(standard,
+                                   icalproperty_new_dtstart(TimeOf(Date{1970, 1, 1}, Time{})));
+        icalcomponent_add_property(standard, icalproperty_new_tzoffsetfrom(60 * zone.Offset));
+        icalcomponent_add_property(standard, icalproperty_new_tzoffsetto(60 * zone.Offset));
+        icalcomponent_add_component(vtimezone, standard);
+    }
+    return vtimezone;
+}
+
+} // namespace
+
+// The calendar as the datebook, each event with its LOCATION; a timed event with a zone in it
+// (TZID), the zone a VTIMEZONE of its own, once for each TZID, before the events.
+void ExportPayload(ExportTarget& target, const Content& c, const Calendar& p) {
+    LoadLibical(target.BaseName() + ".ics");
+    std::uint64_t need = 0;
+    for (const CalendarItem& item : p.Items)
+        need += 4096 + 512 * item.Exceptions.size() +
+                8 * (item.Description.size() + item.Note.size() + item.Location.size());
+    ReserveForLibical(need);
+    const Component calendar = NewCalendar();
+    const auto zoned = [](const CalendarItem& item) {
+        return !item.Deleted && Exportable(item) && item.Zone && item.Start;
+    };
+    std::map<std::string, const TimeZone*> zones; // the first event's zone of each TZID
+    for (const CalendarItem& item : p.Items)
+        if (zoned(item))
+            zones.emplace(ZoneId(*item.Zone), &*item.Zone);
+    for (const auto& [id, zone] : zones)
+        icalcomponent_add_component(calendar.get(), Zone(*zone, id));
+    for (const CalendarItem& item : p.Items) {
+        if (item.Deleted || !Exportable(item))
+            continue;
+        const std::string id = zoned(item) ? ZoneId(*item.Zone) : "";
+        icalcomponent* event = Event(c, target.UidBase(), item, id.empty() ? nullptr : &id,
+                                     id.empty() ? std::nullopt : std::optional(item.Zone->Offset));
+        if (!item.Location.empty())
+            icalcomponent_add_property(event,
+                                       icalproperty_new_location(ExportText(item.Location).c_str()));
+        icalcomponent_add_component(calendar.get(), event);
+    }
+    WriteCalendar(target, calendar);
 }
 
 void ExportPayload(ExportTarget& target, const Content& c, const ToDos& p) {

@@ -54,11 +54,13 @@ inline constexpr OptionEntry OptionTable[] = {
     {"--raw", "", "", "the bytes of one record or area, unchanged (not to a terminal)",
      OptionGroup::Inspection, &Options::Raw},
     {"--content", "", "",
-     "what the records hold, decoded: memo, todo, tasks, datebook, address, mail, palmdoc, mobi, "
-     "bitmaps, font, application, preferences, photos, expense; with --json the object's \"Content\"",
+     "what the records hold, decoded: memo, todo, tasks, datebook, calendar, address, mail, "
+     "expense, palmdoc, mobi, bitmaps, font, application, preferences, photos; with --json "
+     "the object's \"Content\"",
      OptionGroup::Content, &Options::Content},
     {"--export", "", "DIR",
-     "standard files in DIR, for a database B: B.vcf (addresses), B.ics (datebook, to-dos, tasks), "
+     "standard files in DIR, for a database B: B.vcf (addresses), B.ics (datebook, calendar, "
+     "to-dos, tasks), "
      "B/NNNN.txt (memos), B.mbox (mail), B.txt (books) and B.html (mobi books), "
      "B/TYPE-ID.png or B/NNNN.png (bitmaps, fonts, an application's icons), B.jpg and "
      "B/NNNN.jpg (a photo, the thumbnails), B.csv (expenses)",

@@ -18,6 +18,7 @@
 #include "content/core/Format.h"
 #include "content/picture/BitmapSet.h"
 #include "content/picture/Photos.h"
+#include "content/pim/Calendar.h"
 #include "content/pim/Expense.h"
 #include "content/pim/Pim.h"
 #include "content/pim/Tasks.h"
@@ -57,7 +58,7 @@ struct Content {
     // The decoded form of the format (its descriptor's Read), null for a database no format
     // claims: Memos, ToDos, Datebook, AddressBook, MailBox (one item per record, in record
     // order), Book (PalmDOC and Mobipocket), BitmapSet, Application (also the font
-    // databases), Preferences, Tasks, Photos, Expenses.
+    // databases), Preferences, Tasks, Photos, Expenses, Calendar.
     std::shared_ptr<const Payload> Decoded;
 
     // The payload as the type the format decodes to, or null.

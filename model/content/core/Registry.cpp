@@ -6,6 +6,7 @@
 #include "content/book/PalmDoc.h"
 #include "content/picture/BitmapSet.h"
 #include "content/picture/Photos.h"
+#include "content/pim/Calendar.h"
 #include "content/pim/Expense.h"
 #include "content/pim/Pim.h"
 #include "content/pim/Tasks.h"
@@ -21,7 +22,7 @@ constexpr std::array Registry = {
     &MemoFormat,    &ToDoFormat,  &DatebookFormat,    &AddressFormat,
     &MailFormat,    &PalmDocFormat, &MobiFormat,      &BitmapsFormat,
     &ApplicationFormat, &FontFormat, &PreferencesFormat, &TasksFormat,
-    &PhotosFormat,  &ExpenseFormat,
+    &PhotosFormat,  &ExpenseFormat, &CalendarFormat,
 };
 
 bool Equals(const char (&field)[4], const char* text) noexcept {

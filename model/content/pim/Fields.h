@@ -3,6 +3,8 @@
 #pragma once
 
 #include "content/core/BigEndian.h"
+#include "content/core/Categories.h"
+#include "content/core/Content.h"
 #include "content/core/Reader.h"
 #include "content/pim/Pim.h"
 #include "content/text/EncodingEvidence.h"
@@ -38,6 +40,39 @@ void WeighRecords(const Database& database, EncodingEvidence& evidence, TextStar
         const ByteSpan record = database.Entry(i).Data;
         Weigh(Sub(record, start(record)), evidence);
     }
+}
+
+// A datebook event's fields, from its times to its note (the record's flags say which it
+// holds); false when the record ends before its flags. Flag bits outside `known` are kept
+// as UnknownFlags, and those of the high byte noted.
+bool ReadEventFields(Reader& in, DatebookItem& item,
+                     std::uint16_t known = DatebookKnownFlags);
+
+// Where an event's texts start: after the times, the date, the flags and the parts the flags
+// announce.
+[[nodiscard]] inline std::size_t EventTextStart(ByteSpan record) {
+    const std::uint16_t flags = Be16(record, 6).value_or(0);
+    std::size_t at = 8 + (flags & 0x4000 ? 2 : 0) + (flags & 0x2000 ? 8 : 0);
+    if (flags & 0x0800)
+        at += 2 + 2 * std::size_t{Be16(record, at).value_or(0)};
+    return at;
+}
+
+// The texts of a datebook's or a calendar's events, weighed for the encoding's detection.
+inline void WeighEventTexts(const Database& database, EncodingEvidence& evidence) {
+    WeighRecords(database, evidence, EventTextStart);
+}
+
+// A datebook's or a calendar's events, one item per record, and the start of the week its app
+// info gives after the category block.
+template <typename Events, auto Decode>
+void ReadEvents(const Database& database, Decoding& decoding, Content& content) {
+    auto events = std::make_shared<Events>();
+    ReadItems(database, decoding, *events, Decode);
+    const ByteSpan appInfo = database.AppInfo().Data;
+    if (appInfo.size() > CategoryBlockSize + 2)
+        events->StartOfWeek = appInfo[CategoryBlockSize + 2];
+    content.Decoded = std::move(events);
 }
 
 // The item once its record is read: what follows its last field reported, its damage marked.

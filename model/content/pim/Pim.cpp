@@ -246,11 +246,7 @@ void ReadRepeat(Reader& in, const std::optional<Date>& from, std::optional<Event
     }
 }
 
-DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decoding& d) {
-    Reader in(record, where, d);
-    DatebookItem item;
-    if (record.Data.empty())
-        return item;
+bool ReadEventFields(Reader& in, DatebookItem& item, std::uint16_t known) {
     const auto startHour = in.U8("start time");
     const auto startMinute = in.U8("start time");
     const auto endHour = in.U8("end time");
@@ -270,9 +266,9 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
                             item.Start->Text() + " (left out of an export)");
     }
     if (!flags)
-        return Finished(std::move(item), in);
+        return false;
     item.Flags = *flags;
-    item.UnknownFlags = *flags & static_cast<std::uint16_t>(~DatebookKnownFlags);
+    item.UnknownFlags = *flags & static_cast<std::uint16_t>(~known);
     // The low byte is padding that devices leave as it was (0x24aa in a real datebook): kept,
     // but only an unknown bit among the named ones of the high byte is worth a note.
     if ((item.UnknownFlags & 0xFF00) != 0) {
@@ -322,7 +318,15 @@ DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decod
         item.Description = TextField(in, "description");
     if (*flags & 0x1000)
         item.Note = TextField(in, "note");
-    return Finished(std::move(item), in);
+    return true;
+}
+
+DatebookItem DecodeDatebook(const Bytes& record, const std::string& where, Decoding& d) {
+    Reader in(record, where, d);
+    DatebookItem item;
+    if (!record.Data.empty())
+        ReadEventFields(in, item);
+    return record.Data.empty() ? item : Finished(std::move(item), in);
 }
 
 AddressItem DecodeAddress(const Bytes& record, const std::string& where, Decoding& d) {

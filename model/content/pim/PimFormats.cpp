@@ -71,24 +71,8 @@ const FormatDescriptor DatebookFormat{
     .Name = "datebook",
     .Claims = DatebookClaims,
     .Categories = true,
-    // After the times, the date, the flags and the parts the flags announce.
-    .WeighText =
-        [](const Database& database, EncodingEvidence& evidence) {
-            WeighRecords(database, evidence, [](ByteSpan record) {
-                const std::uint16_t flags = Be16(record, 6).value_or(0);
-                std::size_t at = 8 + (flags & 0x4000 ? 2 : 0) + (flags & 0x2000 ? 8 : 0);
-                if (flags & 0x0800)
-                    at += 2 + 2 * std::size_t{Be16(record, at).value_or(0)};
-                return at;
-            });
-        },
-    .Read =
-        [](const Database& database, Decoding& decoding, Content& content) {
-            auto book = std::make_shared<Datebook>();
-            ReadItems(database, decoding, *book, DecodeDatebook);
-            DecodeDatebookAppInfo(database.AppInfo(), *book);
-            content.Decoded = std::move(book);
-        },
+    .WeighText = WeighEventTexts,
+    .Read = ReadEvents<Datebook, DecodeDatebook>,
 };
 
 const FormatDescriptor AddressFormat{
