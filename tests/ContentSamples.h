@@ -349,6 +349,51 @@ inline Bytes CalendarSample() {
     return b.Build();
 }
 
+// A Palm OS 5 contact: seven phones' labels, a messaging name, two of three addresses, a
+// birthday with its reminder, a photo and a block of a type the decoder does not read.
+inline Bytes ContactsSample() {
+    PdbBuilder b = PimBuilder("ContactsDB-PAdd", "PAdd");
+    Bytes app = CategoryBlock({"Unfiled", "Friends"});
+    Put16(app, 0);
+    app.resize(app.size() + 26, 0);
+    const std::vector<std::string> labels = {"Last name", "First name", "Company", "Title",
+                                             "Work",      "Home",       "Fax",     "Other",
+                                             "E-mail",    "Main",       "Pager"};
+    for (std::size_t i = 0; i < 49; ++i) {
+        Bytes label(16, 0);
+        const std::string text = i < labels.size() ? labels[i] : i == 40 ? "Mobile" : i == 42 ? "AIM" : "";
+        std::copy(text.begin(), text.end(), label.begin());
+        app.insert(app.end(), label.begin(), label.end());
+    }
+    app.insert(app.end(), {23, 0, 0, 0}); // the United States, sorted by name
+    b.App(app);
+    Bytes r;
+    Put32(r, 1u << 28 | 4u << 8 | 7u << 4); // Phone2 shown; Work, Mobile, E-mail
+    Put32(r, 1u << 16 | 1u);                 // address 1 Home, address 2 Work; IM 1 AIM
+    const std::map<std::size_t, std::string> fields = {
+        {0, "Lima"},   {1, "Ana"},          {2, "Acme"},        {4, "555-1234"},
+        {5, "555-9876"}, {6, "ana@example.com"}, {11, "analima"}, {13, "http://example.com"},
+        {23, "1 Main St"}, {24, "Springfield"}, {27, "USA"},      {29, "Shelbyville"},
+        {38, "Likes tea"}};
+    std::uint32_t first = 0, second = 0x1800 | 0x2000; // a birthday and its reminder
+    for (const auto& [field, text] : fields)
+        (field < 28 ? first : second) |= 1u << (field < 28 ? field : field - 28);
+    Put32(r, first);
+    Put32(r, second);
+    r.push_back(0);
+    for (const auto& [field, text] : fields)
+        PutText(r, text);
+    Put16(r, PackDate(1980, 5, 17));
+    r.insert(r.end(), {0, 0, 3}); // pad, units, 3 days before
+    const Bytes photo = {0, 1, 0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F', 0, 0xFF, 0xD9};
+    r.insert(r.end(), {'B', 'd', '0', '0'});
+    Put16(r, static_cast<std::uint16_t>(photo.size()));
+    r.insert(r.end(), photo.begin(), photo.end());
+    r.insert(r.end(), {'B', 'd', '0', '5', 0, 2, 7, 7});
+    b.Record(r);
+    return b.Build();
+}
+
 // An expense database: lunch in dollars, a taxi in the owner's own currency (custom 1) with
 // a comma, a quote and a line break in its texts.
 inline Bytes ExpenseSample() {

@@ -1453,6 +1453,7 @@ std::vector<Bytes> FormatSamples() {
     samples.push_back(ResourceDatabase("sprf", "psys", {{"Test", 0, Text("on")}}));
     samples.push_back(ExpenseSample());
     samples.push_back(CalendarSample());
+    samples.push_back(ContactsSample());
     samples.push_back(PictureSample());
     samples.push_back(ThumbnailSample());
     // Palm OS 5's Tasks, as a device wrote them.
@@ -1597,4 +1598,26 @@ TEST(Calendar, ExportedWithLocationsAndZones) {
           "DTSTART;VALUE=DATE:20240401\r\n", "LOCATION:Home\r\n"})
         EXPECT_NE(at(line), std::string::npos) << line << " not in\n" << ics;
     EXPECT_LT(at("END:VTIMEZONE"), at("BEGIN:VEVENT"));
+}
+
+// A contact's card in B.vcf: each phone by its label (the shown one PREF), the messaging name
+// as IMPP and as its service's X- property, the web site, two addresses by their labels, the
+// birthday, the photo as base64 JPEG.
+TEST(Contacts, ExportedAsVcard) {
+    const TempFile sample(ContactsSample(), "Contacts");
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vexlin-contacts";
+    std::filesystem::remove_all(out);
+    Shell(std::string(VEXLIN_DUMP) + " --export " + out.string() + " " + sample.path());
+    const std::string stem = std::filesystem::path(sample.path()).stem().string();
+    std::ifstream in(out / (stem + ".vcf"), std::ios::binary);
+    const std::string vcf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove_all(out);
+    for (const char* line :
+         {"N:Lima;Ana;;;\r\n", "FN:Ana Lima\r\n", "ORG:Acme\r\n",
+          "TEL;TYPE=WORK,VOICE:555-1234\r\n", "TEL;TYPE=CELL,PREF:555-9876\r\n",
+          "EMAIL;TYPE=INTERNET:ana@example.com\r\n", "IMPP:aim:analima\r\n", "X-AIM:analima\r\n",
+          "URL:http://example.com\r\n", "ADR;TYPE=HOME:;;1 Main St;Springfield;;;USA\r\n",
+          "ADR;TYPE=WORK:;;;Shelbyville;;;\r\n", "BDAY:1980-05-17\r\n",
+          "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgD/2Q==\r\n", "NOTE:Likes tea\r\n"})
+        EXPECT_NE(vcf.find(line), std::string::npos) << line << " not in\n" << vcf;
 }

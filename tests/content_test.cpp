@@ -490,8 +490,12 @@ TEST(Tasks, RealDeviceTasksAndTheirClassicShadow) {
         const Structure layout = ReadStructure(*image);
         return std::pair{layout, ReadContent(*image, layout)};
     };
-    const auto [tasksLayout, tasks] = load("psd_TasksDB-PTod.pdb");
-    const auto [shadowLayout, shadow] = load("psd_ToDoDB.pdb");
+    const auto loadedTasks = load("psd_TasksDB-PTod.pdb");
+    const auto loadedShadow = load("psd_ToDoDB.pdb");
+    const Structure& tasksLayout = loadedTasks.first;
+    const Structure& shadowLayout = loadedShadow.first;
+    const Content& tasks = loadedTasks.second;
+    const Content& shadow = loadedShadow.second;
     EXPECT_EQ(tasks.Format->Name, "tasks");
     EXPECT_TRUE(tasks.Findings.empty());
     ASSERT_NE(tasks.As<Tasks>(), nullptr);
@@ -599,4 +603,45 @@ TEST(Calendar, LocationAndTimeZone) {
     EXPECT_FALSE(c.Items[1].Zone);
     ASSERT_EQ(c.Items[1].OtherBlobs.size(), 1u);
     EXPECT_EQ(c.Items[1].OtherBlobs[0].Type, "Bd01");
+}
+
+// Palm OS 5's Contacts: the fields the bitmaps announce, each phone, address and messaging
+// name with its label, the birthday, the photo; and the corpus's empty template's 49 labels.
+TEST(Contacts, FieldsLabelsBirthdayAndPhoto) {
+    const Decoded d = Decode(ContactsSample());
+    EXPECT_EQ(d.Result.Format->Name, "contacts");
+    EXPECT_TRUE(d.Result.Findings.empty());
+    const Contacts& c = As<Contacts>(d);
+    ASSERT_EQ(c.Items.size(), 1u);
+    const ContactItem& ana = c.Items[0];
+    EXPECT_EQ(ana.Fields[contact::FirstName], "Ana");
+    EXPECT_EQ(ana.Fields[contact::Phone1 + 1], "555-9876");
+    EXPECT_EQ(PhoneLabel(c, ana.PhoneLabels[1]), "Mobile");
+    EXPECT_EQ(PhoneLabel(c, ana.PhoneLabels[2]), "E-mail");
+    EXPECT_EQ(ana.DisplayPhone, 1);
+    EXPECT_EQ(ImLabel(c, ana.ImLabels[0]), "AIM");
+    EXPECT_EQ(ana.Fields[contact::Website], "http://example.com");
+    EXPECT_EQ(ana.Fields[contact::AddressField(0, 1)], "Springfield");
+    EXPECT_EQ(ana.Fields[contact::AddressField(1, 1)], "Shelbyville");
+    EXPECT_EQ(ana.AddressLabels[0], 1);
+    EXPECT_FALSE(ana.Fields[contact::AddressField(2, 0)]);
+    EXPECT_EQ(ana.Fields[contact::Note], "Likes tea");
+    EXPECT_EQ(ana.Birthday, (Date{1980, 5, 17}));
+    EXPECT_EQ(ana.ReminderDays, 3);
+    EXPECT_EQ(ana.Photo.size(), 13u);
+    EXPECT_EQ(ana.Photo[0], 0xFF);
+    ASSERT_EQ(ana.OtherBlobs.size(), 1u);
+    EXPECT_EQ(ana.OtherBlobs[0].Type, "Bd05");
+    EXPECT_EQ(c.Country, 23);
+
+    const ImagePtr image = LoadNewImage(Corpus("jpilot_empty_ContactsDB-PAdd.pdb").string());
+    const Structure layout = ReadStructure(*image);
+    const Content empty = ReadContent(*image, layout);
+    ASSERT_NE(empty.As<Contacts>(), nullptr);
+    const auto& labels = empty.As<Contacts>()->Labels;
+    ASSERT_EQ(labels.size(), 49u);
+    EXPECT_EQ(labels[0], "Last name");
+    EXPECT_EQ(labels[40], "Mobile");
+    EXPECT_EQ(labels[42], "AIM");
+    EXPECT_EQ(empty.As<Contacts>()->Country, 23);
 }

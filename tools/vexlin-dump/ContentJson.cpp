@@ -247,7 +247,7 @@ void FillItem(Json& o, const CalendarItem& item) {
                                      {"Custom", item.Zone->Custom}}
                               : Json(nullptr);
     Json blobs = Json::array();
-    for (const CalendarBlob& blob : item.OtherBlobs)
+    for (const TaggedBlock& blob : item.OtherBlobs)
         blobs.push_back({{"Type", blob.Type}, {"Size", blob.Size}});
     o["OtherBlobs"] = std::move(blobs);
 }

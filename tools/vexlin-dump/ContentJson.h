@@ -28,6 +28,7 @@ void FillItem(Json& object, const content::TaskItem& item);
 void FillItem(Json& object, const content::PhotoThumbnail& item);
 void FillItem(Json& object, const content::ExpenseItem& item);
 void FillItem(Json& object, const content::CalendarItem& item);
+void FillItem(Json& object, const content::ContactItem& item);
 
 // Formats without keys of their own in the app info take this one.
 template <typename Payload> void AddHead(Json&, const Payload&) {}
@@ -38,6 +39,7 @@ void AddHead(Json& object, const content::Application& p);
 void AddHead(Json& object, const content::Photos& p);
 void AddHead(Json& object, const content::Expenses& p);
 void AddHead(Json& object, const content::Calendar& p);
+void AddHead(Json& object, const content::Contacts& p);
 
 // Formats whose items are not records write their own, separated by commas: a book has none,
 // a bitmap set and an application one per bitmap, a preferences database one per preference.

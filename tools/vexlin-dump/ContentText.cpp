@@ -250,7 +250,7 @@ void PrintPayload(StreamTarget& out, const Content& c, const Calendar& p) {
         TextLines(out, "Location", item.Location);
         if (item.Zone)
             Line(out, "Time zone", ZoneText(*item.Zone));
-        for (const CalendarBlob& blob : item.OtherBlobs)
+        for (const TaggedBlock& blob : item.OtherBlobs)
             Line(out, "Block", Visible(blob.Type) + ", " + std::to_string(blob.Size) + " bytes");
         TextLines(out, "Note", item.Note);
     }

@@ -442,6 +442,9 @@ bool HasItems(const ExportTarget&, const content::Calendar& p) {
         return !item.Deleted && Exportable(item);
     });
 }
+bool HasItems(const ExportTarget&, const content::Contacts& p) {
+    return AnyLive(p.Items);
+}
 bool HasItems(const ExportTarget&, const content::Expenses& p) {
     return AnyLive(p.Items);
 }

@@ -54,12 +54,12 @@ inline constexpr OptionEntry OptionTable[] = {
     {"--raw", "", "", "the bytes of one record or area, unchanged (not to a terminal)",
      OptionGroup::Inspection, &Options::Raw},
     {"--content", "", "",
-     "what the records hold, decoded: memo, todo, tasks, datebook, calendar, address, mail, "
-     "expense, palmdoc, mobi, bitmaps, font, application, preferences, photos; with --json "
+     "what the records hold, decoded: memo, todo, tasks, datebook, calendar, address, "
+     "contacts, mail, expense, palmdoc, mobi, bitmaps, font, application, preferences, photos; with --json "
      "the object's \"Content\"",
      OptionGroup::Content, &Options::Content},
     {"--export", "", "DIR",
-     "standard files in DIR, for a database B: B.vcf (addresses), B.ics (datebook, calendar, "
+     "standard files in DIR, for a database B: B.vcf (addresses, contacts), B.ics (datebook, calendar, "
      "to-dos, tasks), "
      "B/NNNN.txt (memos), B.mbox (mail), B.txt (books) and B.html (mobi books), "
      "B/TYPE-ID.png or B/NNNN.png (bitmaps, fonts, an application's icons), B.jpg and "

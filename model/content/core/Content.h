@@ -19,6 +19,7 @@
 #include "content/picture/BitmapSet.h"
 #include "content/picture/Photos.h"
 #include "content/pim/Calendar.h"
+#include "content/pim/Contacts.h"
 #include "content/pim/Expense.h"
 #include "content/pim/Pim.h"
 #include "content/pim/Tasks.h"
@@ -58,7 +59,7 @@ struct Content {
     // The decoded form of the format (its descriptor's Read), null for a database no format
     // claims: Memos, ToDos, Datebook, AddressBook, MailBox (one item per record, in record
     // order), Book (PalmDOC and Mobipocket), BitmapSet, Application (also the font
-    // databases), Preferences, Tasks, Photos, Expenses, Calendar.
+    // databases), Preferences, Tasks, Photos, Expenses, Calendar, Contacts.
     std::shared_ptr<const Payload> Decoded;
 
     // The payload as the type the format decodes to, or null.

@@ -7,6 +7,7 @@
 #include "content/picture/BitmapSet.h"
 #include "content/picture/Photos.h"
 #include "content/pim/Calendar.h"
+#include "content/pim/Contacts.h"
 #include "content/pim/Expense.h"
 #include "content/pim/Pim.h"
 #include "content/pim/Tasks.h"
@@ -23,6 +24,7 @@ constexpr std::array Registry = {
     &MailFormat,    &PalmDocFormat, &MobiFormat,      &BitmapsFormat,
     &ApplicationFormat, &FontFormat, &PreferencesFormat, &TasksFormat,
     &PhotosFormat,  &ExpenseFormat, &CalendarFormat,
+    &ContactsFormat,
 };
 
 bool Equals(const char (&field)[4], const char* text) noexcept {

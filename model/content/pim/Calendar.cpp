@@ -6,13 +6,14 @@
 #include "content/core/Content.h"
 #include "content/pim/Fields.h"
 
+#include <cstdint>
+
 namespace vexlin::content {
 
 namespace {
 
 // The flag bits the Calendar knows: the datebook's and a location.
 constexpr std::uint16_t CalendarKnownFlags = DatebookKnownFlags | 0x0200;
-constexpr std::size_t BlobHead = 6;
 constexpr std::size_t ZoneHead = 14;
 
 DstRule Rule(ByteSpan bytes) {
@@ -53,21 +54,13 @@ CalendarItem DecodeCalendar(const Bytes& record, const std::string& where, Decod
     if (ReadEventFields(in, item, CalendarKnownFlags)) {
         if (item.Flags & 0x0200)
             item.Location = TextField(in, "location");
-        // The tagged blocks to the end of the record.
-        while (in.Left() >= BlobHead) {
-            const std::size_t at = in.Position();
-            const ByteSpan head = Sub(record.Data, at, BlobHead);
-            const std::string type(reinterpret_cast<const char*>(head.data()), 4);
-            in.Skip(4, "blob type");
-            const std::size_t size = *in.U16("blob size");
-            const ByteSpan data = Sub(record.Data, at + BlobHead, size);
-            if (!in.Skip(size, "blob " + type))
-                break;
-            if (type == "Bd00")
-                item.Zone = ReadZone(data, in, at, d);
-            else
-                item.OtherBlobs.push_back({type, size});
-        }
+        ReadTaggedBlocks(in, record, SIZE_MAX,
+                         [&](const std::string& type, ByteSpan data, std::size_t at) {
+                             if (type == "Bd00")
+                                 item.Zone = ReadZone(data, in, at, d);
+                             else
+                                 item.OtherBlobs.push_back({type, data.size()});
+                         });
     }
     return Finished(std::move(item), in);
 }

@@ -29,16 +29,10 @@ struct TimeZone {
     bool Custom = false; // made by the owner
 };
 
-// A tagged block the decoder does not read: its four-character type and size.
-struct CalendarBlob {
-    std::string Type;
-    std::size_t Size = 0;
-};
-
 struct CalendarItem : DatebookItem {
     std::string Location;
     std::optional<TimeZone> Zone;
-    std::vector<CalendarBlob> OtherBlobs;
+    std::vector<TaggedBlock> OtherBlobs;
 };
 
 struct Calendar : Payload {

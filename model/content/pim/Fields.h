@@ -75,6 +75,25 @@ void ReadEvents(const Database& database, Decoding& decoding, Content& content) 
     content.Decoded = std::move(events);
 }
 
+// The tagged blocks to the end of a record (at most `most`): a four-character type, a 2-byte
+// size and that many bytes, each handed to read(type, bytes, offset in the record); a block
+// that passes the record's end is reported and ends the reading.
+template <typename Read>
+void ReadTaggedBlocks(Reader& in, const Bytes& record, std::size_t most, Read read) {
+    constexpr std::size_t head = 6;
+    for (std::size_t blocks = 0; blocks < most && in.Left() >= head; ++blocks) {
+        const std::size_t at = in.Position();
+        const ByteSpan type = Sub(record.Data, at, 4);
+        const std::string name(reinterpret_cast<const char*>(type.data()), type.size());
+        in.Skip(4, "block type");
+        const std::size_t size = *in.U16("block size");
+        const ByteSpan data = Sub(record.Data, at + head, size);
+        if (!in.Skip(size, "block " + name))
+            break;
+        read(name, data, at);
+    }
+}
+
 // The item once its record is read: what follows its last field reported, its damage marked.
 template <typename ItemType> ItemType Finished(ItemType item, Reader& in) {
     in.CheckHidden();

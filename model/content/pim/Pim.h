@@ -34,6 +34,13 @@ struct Time {
 // A packed date, or nothing when impossible (month 13, February 30th), which is reported.
 [[nodiscard]] std::optional<Date> UnpackDate(std::uint16_t packed) noexcept;
 
+// A tagged block after a Palm OS 5 record's fields (calendar, contacts) that the decoder does
+// not read: its four-character type and size.
+struct TaggedBlock {
+    std::string Type;
+    std::size_t Size = 0;
+};
+
 struct MemoItem : Item {
     std::string Text;
 };
