@@ -45,7 +45,7 @@ void PrintPayload(StreamTarget& out, const Content& c, const Contacts& p) {
         if (!item.Photo.empty())
             Line(out, "Photo", std::to_string(item.Photo.size()) + " bytes of JPEG");
         for (const TaggedBlock& blob : item.OtherBlobs)
-            Line(out, "Block", Escaped(blob.Type) + ", " + std::to_string(blob.Size) + " bytes");
+            Line(out, "Block", blob.Type + ", " + std::to_string(blob.Size) + " bytes");
     }
 }
 

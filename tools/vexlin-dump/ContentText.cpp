@@ -251,7 +251,7 @@ void PrintPayload(StreamTarget& out, const Content& c, const Calendar& p) {
         if (item.Zone)
             Line(out, "Time zone", ZoneText(*item.Zone));
         for (const TaggedBlock& blob : item.OtherBlobs)
-            Line(out, "Block", Visible(blob.Type) + ", " + std::to_string(blob.Size) + " bytes");
+            Line(out, "Block", blob.Type + ", " + std::to_string(blob.Size) + " bytes");
         TextLines(out, "Note", item.Note);
     }
 }

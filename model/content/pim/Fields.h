@@ -9,6 +9,7 @@
 #include "content/pim/Pim.h"
 #include "content/text/EncodingEvidence.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -76,15 +77,18 @@ void ReadEvents(const Database& database, Decoding& decoding, Content& content) 
 }
 
 // The tagged blocks to the end of a record (at most `most`): a four-character type, a 2-byte
-// size and that many bytes, each handed to read(type, bytes, offset in the record); a block
-// that passes the record's end is reported and ends the reading.
+// size and that many bytes, each handed to read(type, bytes, offset in the record), its type
+// as CodeText writes it (any byte it cannot show escaped); a block that passes the record's
+// end is reported and ends the reading.
 template <typename Read>
 void ReadTaggedBlocks(Reader& in, const Bytes& record, std::size_t most, Read read) {
     constexpr std::size_t head = 6;
     for (std::size_t blocks = 0; blocks < most && in.Left() >= head; ++blocks) {
         const std::size_t at = in.Position();
+        char code[4] = {};
         const ByteSpan type = Sub(record.Data, at, 4);
-        const std::string name(reinterpret_cast<const char*>(type.data()), type.size());
+        std::copy(type.begin(), type.end(), code);
+        const std::string name = CodeText(code);
         in.Skip(4, "block type");
         const std::size_t size = *in.U16("block size");
         const ByteSpan data = Sub(record.Data, at + head, size);
