@@ -394,6 +394,40 @@ inline Bytes ContactsSample() {
     return b.Build();
 }
 
+// A Note Pad: a titled run-length drawing (16 x 2 pixels as encoded: ink on the left of the
+// first row, the right of the second), a drawing kept as PNG with an alarm, and a 1-bit
+// drawing cut short of its third row.
+inline Bytes NotePadSample() {
+    PdbBuilder b = PimBuilder("npadDB", "npad");
+    Bytes app = CategoryBlock({"Unfiled"});
+    app.resize(app.size() + 6, 0);
+    b.App(app);
+    const auto note = [](std::uint16_t flags, const std::string& title, std::uint32_t width,
+                         std::uint32_t height, std::uint32_t type, const Bytes& data) {
+        Bytes r;
+        for (const int word : {9, 8, 7, 6, 5, 2004, 0, 30, 20, 10, 1, 6, 2004, 0})
+            Put16(r, static_cast<std::uint16_t>(word));
+        Put16(r, flags);
+        if (flags & 0x04)
+            for (const int word : {0, 0, 9, 2, 7, 2004, 0})
+                Put16(r, static_cast<std::uint16_t>(word));
+        if (flags & 0x02) {
+            PutText(r, title);
+            if (r.size() % 2)
+                r.push_back(0);
+        }
+        for (const std::uint32_t word : {static_cast<std::uint32_t>(24 + data.size()), width,
+                                         height, 0u, type, static_cast<std::uint32_t>(data.size())})
+            Put32(r, word);
+        r.insert(r.end(), data.begin(), data.end());
+        return r;
+    };
+    b.Record(note(0x03, "Sketch", 8, 2, 1, {2, 0xF0, 2, 0x0F}));
+    b.Record(note(0x05, "", 152, 250, 2, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 1, 2, 3}));
+    b.Record(note(0x01, "", 0, 3, 0, {0x80, 0x01}));
+    return b.Build();
+}
+
 // An expense database: lunch in dollars, a taxi in the owner's own currency (custom 1) with
 // a comma, a quote and a line break in its texts.
 inline Bytes ExpenseSample() {

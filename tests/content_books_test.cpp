@@ -1454,6 +1454,7 @@ std::vector<Bytes> FormatSamples() {
     samples.push_back(ExpenseSample());
     samples.push_back(CalendarSample());
     samples.push_back(ContactsSample());
+    samples.push_back(NotePadSample());
     samples.push_back(PictureSample());
     samples.push_back(ThumbnailSample());
     // Palm OS 5's Tasks, as a device wrote them.
@@ -1620,4 +1621,47 @@ TEST(Contacts, ExportedAsVcard) {
           "ADR;TYPE=WORK:;;;Shelbyville;;;\r\n", "BDAY:1980-05-17\r\n",
           "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgD/2Q==\r\n", "NOTE:Likes tea\r\n"})
         EXPECT_NE(vcf.find(line), std::string::npos) << line << " not in\n" << vcf;
+}
+
+// The Note Pad: a run-length drawing and a cut 1-bit one decoded to their pixels (8 more than
+// the record's width), a PNG drawing kept as it is; B/NNNN.png the PNG's bytes exactly, and
+// the decoded drawing as pngtopnm reads it back.
+TEST(NotePad, DrawingsDecodedAndExported) {
+    const Image image = Load(NotePadSample());
+    const content::Content c = content::ReadContent(*image.Data, image.Layout);
+    ASSERT_NE(c.As<content::NotePad>(), nullptr);
+    const auto& notes = c.As<content::NotePad>()->Items;
+    ASSERT_EQ(notes.size(), 3u);
+    EXPECT_EQ(notes[0].Title, "Sketch");
+    EXPECT_EQ(notes[0].Created.Iso(), "2004-05-06T07:08:09");
+    EXPECT_EQ(notes[0].Width, 16u);
+    std::string ink;
+    for (const std::uint8_t pixel : notes[0].Ink)
+        ink += pixel ? '#' : '.';
+    EXPECT_EQ(ink, "####....####........####....####");
+    EXPECT_EQ(notes[1].Alarm->Iso(), "2004-07-02T09:00:00");
+    EXPECT_EQ(notes[1].Png.size(), 11u);
+    EXPECT_EQ(notes[2].Ink.size(), 24u);
+    EXPECT_TRUE(notes[2].Damaged);
+    EXPECT_TRUE(HasCode(c.Findings, "content-bitmap-data"));
+
+    const TempFile sample(NotePadSample(), "NotePad");
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vexlin-notepad";
+    std::filesystem::remove_all(out);
+    Shell(std::string(VEXLIN_DUMP) + " --export " + out.string() + " " + sample.path());
+    const std::filesystem::path folder = out / std::filesystem::path(sample.path()).stem();
+    std::ifstream png(folder / "0002.png", std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(png), std::istreambuf_iterator<char>()),
+              notes[1].Png);
+    if (Have("pngtopnm")) {
+        const auto picture = ParsePnm(Shell("pngtopnm " + (folder / "0001.png").string()));
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->Width, 16u);
+        EXPECT_EQ(picture->Height, 2u);
+        std::string read;
+        for (std::size_t i = 0; i < picture->Rgb.size(); i += 3)
+            read += picture->Rgb[i] == 0 ? '#' : '.';
+        EXPECT_EQ(read, ink);
+    }
+    std::filesystem::remove_all(out);
 }

@@ -29,6 +29,7 @@ void FillItem(Json& object, const content::PhotoThumbnail& item);
 void FillItem(Json& object, const content::ExpenseItem& item);
 void FillItem(Json& object, const content::CalendarItem& item);
 void FillItem(Json& object, const content::ContactItem& item);
+void FillItem(Json& object, const content::NoteItem& item);
 
 // Formats without keys of their own in the app info take this one.
 template <typename Payload> void AddHead(Json&, const Payload&) {}

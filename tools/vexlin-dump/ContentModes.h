@@ -36,6 +36,7 @@ template <typename View> void WithPayload(const content::Content& c, View&& view
     else if (const auto* p = c.As<Expenses>()) view(*p);
     else if (const auto* p = c.As<Calendar>()) view(*p);
     else if (const auto* p = c.As<Contacts>()) view(*p);
+    else if (const auto* p = c.As<NotePad>()) view(*p);
 }
 
 // --content: "[Content]", the format, the encoding, the categories, then the items.
@@ -59,6 +60,7 @@ void PrintPayload(StreamTarget& out, const content::Content& c, const content::P
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Expenses& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Calendar& p);
 void PrintPayload(StreamTarget& out, const content::Content& c, const content::Contacts& p);
+void PrintPayload(StreamTarget& out, const content::Content& c, const content::NotePad& p);
 
 // --json --content: writes the file's JSON object (its text as JsonObject gives it) with
 // "Content" added as its last key, and the line end. The per-format parts are declared in
@@ -192,6 +194,7 @@ void ExportPayload(ExportTarget& target, const content::Content& c, const conten
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Expenses& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Calendar& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Contacts& p);
+void ExportPayload(ExportTarget& target, const content::Content& c, const content::NotePad& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::Datebook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::AddressBook& p);
 void ExportPayload(ExportTarget& target, const content::Content& c, const content::MailBox& p);

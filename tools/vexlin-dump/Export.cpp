@@ -442,6 +442,11 @@ bool HasItems(const ExportTarget&, const content::Calendar& p) {
         return !item.Deleted && Exportable(item);
     });
 }
+bool HasItems(const ExportTarget&, const content::NotePad& p) {
+    return std::any_of(p.Items.begin(), p.Items.end(), [](const auto& item) {
+        return !item.Deleted && !(item.Png.empty() && item.Ink.empty());
+    });
+}
 bool HasItems(const ExportTarget&, const content::Contacts& p) {
     return AnyLive(p.Items);
 }

@@ -55,14 +55,14 @@ inline constexpr OptionEntry OptionTable[] = {
      OptionGroup::Inspection, &Options::Raw},
     {"--content", "", "",
      "what the records hold, decoded: memo, todo, tasks, datebook, calendar, address, "
-     "contacts, mail, expense, palmdoc, mobi, bitmaps, font, application, preferences, photos; with --json "
+     "contacts, mail, expense, palmdoc, mobi, bitmaps, font, application, preferences, photos, notepad; with --json "
      "the object's \"Content\"",
      OptionGroup::Content, &Options::Content},
     {"--export", "", "DIR",
      "standard files in DIR, for a database B: B.vcf (addresses, contacts), B.ics (datebook, calendar, "
      "to-dos, tasks), "
      "B/NNNN.txt (memos), B.mbox (mail), B.txt (books) and B.html (mobi books), "
-     "B/TYPE-ID.png or B/NNNN.png (bitmaps, fonts, an application's icons), B.jpg and "
+     "B/TYPE-ID.png or B/NNNN.png (bitmaps, fonts, an application's icons, Note Pad drawings), B.jpg and "
      "B/NNNN.jpg (a photo, the thumbnails), B.csv (expenses)",
      OptionGroup::Content, &Options::ExportDir},
     {"--force", "", "", "let --export replace regular files that exist", OptionGroup::Content,

@@ -17,6 +17,7 @@
 #include "content/core/Categories.h"
 #include "content/core/Format.h"
 #include "content/picture/BitmapSet.h"
+#include "content/picture/NotePad.h"
 #include "content/picture/Photos.h"
 #include "content/pim/Calendar.h"
 #include "content/pim/Contacts.h"
@@ -59,7 +60,7 @@ struct Content {
     // The decoded form of the format (its descriptor's Read), null for a database no format
     // claims: Memos, ToDos, Datebook, AddressBook, MailBox (one item per record, in record
     // order), Book (PalmDOC and Mobipocket), BitmapSet, Application (also the font
-    // databases), Preferences, Tasks, Photos, Expenses, Calendar, Contacts.
+    // databases), Preferences, Tasks, Photos, Expenses, Calendar, Contacts, NotePad.
     std::shared_ptr<const Payload> Decoded;
 
     // The payload as the type the format decodes to, or null.

@@ -5,6 +5,7 @@
 #include "content/app/Application.h"
 #include "content/book/PalmDoc.h"
 #include "content/picture/BitmapSet.h"
+#include "content/picture/NotePad.h"
 #include "content/picture/Photos.h"
 #include "content/pim/Calendar.h"
 #include "content/pim/Contacts.h"
@@ -24,7 +25,7 @@ constexpr std::array Registry = {
     &MailFormat,    &PalmDocFormat, &MobiFormat,      &BitmapsFormat,
     &ApplicationFormat, &FontFormat, &PreferencesFormat, &TasksFormat,
     &PhotosFormat,  &ExpenseFormat, &CalendarFormat,
-    &ContactsFormat,
+    &ContactsFormat, &NotePadFormat,
 };
 
 bool Equals(const char (&field)[4], const char* text) noexcept {
