@@ -12,8 +12,13 @@ using namespace content;
 
 namespace {
 
+// A photo's time as the header's dates are read: ISO 8601, "" for none.
+std::string TimeIso(std::uint32_t seconds) {
+    return DecodeDate(static_cast<std::int32_t>(seconds)).Iso();
+}
+
 std::string TimeText(std::uint32_t seconds) {
-    const std::string iso = DecodeDate(static_cast<std::int32_t>(seconds)).Iso();
+    const std::string iso = TimeIso(seconds);
     return iso.empty() ? "never" : iso;
 }
 
@@ -51,7 +56,7 @@ void AddHead(Json& o, const Photos& p) {
 
 void FillItem(Json& o, const PhotoThumbnail& item) {
     const auto time = [](std::uint32_t seconds) {
-        const std::string iso = DecodeDate(static_cast<std::int32_t>(seconds)).Iso();
+        const std::string iso = TimeIso(seconds);
         return iso.empty() ? Json(nullptr) : Json(iso);
     };
     o["Name"] = item.Name;

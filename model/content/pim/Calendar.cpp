@@ -21,8 +21,9 @@ DstRule Rule(ByteSpan bytes) {
 }
 
 // The time zone block: the offset, the two rules, the saving, the country, the custom flag,
-// then the name to its NUL.
-std::optional<TimeZone> ReadZone(ByteSpan data, Reader& in, std::size_t at, Decoding& d) {
+// then the name to its NUL (`at` is the block's place in the record).
+std::optional<TimeZone> ReadZone(ByteSpan data, Reader& in, const Bytes& record, std::size_t at,
+                                 Decoding& d) {
     if (data.size() < ZoneHead) {
         in.ReportAt(at, Severity::Warning, codes::ContentTruncated.Code,
                     "the time zone block holds " + std::to_string(data.size()) + " bytes, less than " +
@@ -36,11 +37,10 @@ std::optional<TimeZone> ReadZone(ByteSpan data, Reader& in, std::size_t at, Deco
     zone.DstAmount = *Be16(data, 10);
     zone.Country = data[12];
     zone.Custom = (data[13] & 0x80) != 0;
-    const ByteSpan name = data.subspan(ZoneHead);
-    std::size_t end = 0;
-    while (end < name.size() && name[end] != 0)
-        ++end;
-    zone.Name = d.Text.Decode(name.first(end));
+    const std::size_t nameAt = at + 6 + ZoneHead; // after the block's type and size
+    Reader name({static_cast<std::uint32_t>(record.Offset + nameAt), data.subspan(ZoneHead)},
+                "time zone", d);
+    zone.Name = name.FixedText(data.size() - ZoneHead, "time zone name").value_or("");
     return zone;
 }
 
@@ -57,7 +57,7 @@ CalendarItem DecodeCalendar(const Bytes& record, const std::string& where, Decod
         ReadTaggedBlocks(in, record, SIZE_MAX,
                          [&](const std::string& type, ByteSpan data, std::size_t at) {
                              if (type == "Bd00")
-                                 item.Zone = ReadZone(data, in, at, d);
+                                 item.Zone = ReadZone(data, in, record, at, d);
                              else
                                  item.OtherBlobs.push_back({type, data.size()});
                          });

@@ -3,6 +3,7 @@
 #include "content/core/BigEndian.h"
 #include "content/core/Categories.h"
 #include "content/core/Content.h"
+#include "content/core/Reader.h"
 #include "content/pim/Fields.h"
 
 namespace vexlin::content {
@@ -37,13 +38,10 @@ void DecodeContactsAppInfo(const Bytes& appInfo, Contacts& contacts, Decoding& d
     if (bytes.size() < LabelsAt + 4)
         return;
     const std::size_t count = (bytes.size() - LabelsAt - 4) / 16;
-    for (std::size_t i = 0; i < count; ++i) {
-        const ByteSpan field = bytes.subspan(LabelsAt + 16 * i, 16);
-        std::size_t end = 0;
-        while (end < field.size() && field[end] != 0)
-            ++end;
-        contacts.Labels.push_back(d.Text.Decode(field.first(end)));
-    }
+    Reader in(appInfo, "app info", d);
+    in.Skip(LabelsAt, "app info");
+    for (std::size_t i = 0; i < count; ++i)
+        contacts.Labels.push_back(in.FixedText(16, "field labels").value_or(""));
     const std::size_t tail = LabelsAt + 16 * count;
     contacts.Country = bytes[tail];
     contacts.SortByCompany = bytes[tail + 2] != 0;

@@ -43,16 +43,12 @@ void DecodeExpenseAppInfo(const Bytes& appInfo, Expenses& expenses, Decoding& d)
     if (bytes.size() <= SortAt)
         return;
     expenses.SortOrder = bytes[SortAt];
-    const auto text = [&](std::size_t at, std::size_t width) {
-        const ByteSpan field = Sub(bytes, at, width);
-        std::size_t end = 0;
-        while (end < field.size() && field[end] != 0)
-            ++end;
-        return d.Text.Decode(field.first(end));
-    };
-    for (std::size_t i = 0; i < expenses.Currencies.size(); ++i) {
-        const std::size_t at = CurrenciesAt + 28 * i;
-        expenses.Currencies[i] = {text(at, 16), text(at + 16, 4), text(at + 20, 8)};
+    Reader in(appInfo, "app info", d);
+    in.Skip(CurrenciesAt, "app info");
+    for (CustomCurrency& currency : expenses.Currencies) {
+        currency.Name = in.FixedText(16, "currency name").value_or("");
+        currency.Symbol = in.FixedText(4, "currency symbol").value_or("");
+        currency.Rate = in.FixedText(8, "currency rate").value_or("");
     }
 }
 
