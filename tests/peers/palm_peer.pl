@@ -3,7 +3,8 @@
 #   palm_peer.pl dump FILE [ENCODING]  prints the decoded items as JSON under the names
 #                                      vexlin-dump's "Content" uses
 #   palm_peer.pl write FOLDER          writes memo, to-do, datebook, address and mail
-#                                      databases with Palm::PDB's own writer
+#                                      (and a Palm OS 5 calendar) databases with Palm::PDB's
+#                                      own writer
 use strict;
 use warnings;
 use Encode qw(decode);
@@ -41,7 +42,7 @@ sub item {
         $o{Due} = defined $r->{due_year} ? date($r->{due_year}, $r->{due_month}, $r->{due_day}) : undef;
         $o{Priority} = $r->{priority};
         $o{Completed} = bool($r->{completed});
-    } elsif ($creator eq 'date') {
+    } elsif ($creator eq 'date' || $creator eq 'PDat') {
         $o{Description} = text($r->{description} // '');
         $o{Note} = text($r->{note} // '');
         $o{Date} = date($r->{year}, $r->{month}, $r->{day});
@@ -68,6 +69,18 @@ sub item {
             $o{Repeat} = undef;
         }
         $o{Exceptions} = [map { date($_->[2], $_->[1], $_->[0]) } @{$r->{exceptions} // []}];
+        if ($creator eq 'PDat') {
+            $o{Location} = text($r->{location} // '');
+            my $z = $r->{timezone};
+            my $rule = sub { my $at = shift;
+                return {Hour => $z->{"${at}_hour"}, WeekDay => $z->{"${at}_daynum"},
+                        Week => $z->{"${at}_weeknum"}, Month => $z->{"${at}_month"}}; };
+            $o{TimeZone} = $z
+                ? {Name => text($z->{name}), Offset => $z->{offset}, DstStart => $rule->('start'),
+                   DstEnd => $rule->('end'), DstAmount => $z->{dst_adjustment},
+                   Country => $z->{country}, Custom => bool($z->{custom})}
+                : undef;
+        }
     } elsif ($creator eq 'addr') {
         my %fields;
         for my $i (0 .. $#address_keys) {
@@ -151,6 +164,33 @@ sub write_files {
     $e->{alarm} = {advance => 1, unit => 2};
     $e->{repeat} = {type => 5, frequency => 1};
     $book->Write("$path/PerlDatebook.pdb");
+
+    my $cal = Palm::Datebook->new({app => 'Calendar'});
+    $cal->{name} = 'PerlCalendar';
+    $e = $cal->append_Record;
+    @$e{qw(year month day start_hour start_minute end_hour end_minute description note location)} =
+        (2006, 3, 24, 9, 0, 10, 30, "Standup", "Bring notes", "Room 4");
+    $e->{alarm} = {advance => 10, unit => 0};
+    $e->{repeat} = {type => 2, frequency => 1, repeat_days => [0, 0, 0, 0, 0, 1, 0],
+                    start_of_week => 1, end_year => 2006, end_month => 12, end_day => 29};
+    $e->{timezone} = {name => "Berlin", offset => 60, start_hour => 2, start_daynum => 0,
+                      start_weeknum => 4, start_month => 3, end_hour => 3, end_daynum => 0,
+                      end_weeknum => 4, end_month => 10, dst_adjustment => 60, country => 8,
+                      flags => 0, custom => 1};
+    $e = $cal->append_Record;
+    @$e{qw(year month day description location)} = (2006, 4, 3, "Day off", "Caf\xe9 M\xfcller");
+    $e->{alarm} = {};
+    $e->{repeat} = {};
+    $e = $cal->append_Record;
+    @$e{qw(year month day start_hour start_minute end_hour end_minute description)} =
+        (2006, 5, 2, 14, 0, 15, 0, "Call Tokyo");
+    $e->{alarm} = {};
+    $e->{repeat} = {};
+    $e->{timezone} = {name => "Tokyo", offset => 540, start_hour => 0, start_daynum => 0,
+                      start_weeknum => 0, start_month => 0, end_hour => 0, end_daynum => 0,
+                      end_weeknum => 0, end_month => 0, dst_adjustment => 0, country => 23,
+                      flags => 0, custom => 0};
+    $cal->Write("$path/PerlCalendar.pdb");
 
     my $addr = Palm::Address->new;
     $addr->{name} = 'PerlAddress';

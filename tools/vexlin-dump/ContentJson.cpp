@@ -235,17 +235,27 @@ void FillItem(Json& o, const TaskItem& item) {
 void FillItem(Json& o, const CalendarItem& item) {
     FillItem(o, static_cast<const DatebookItem&>(item));
     o["Location"] = item.Location;
-    const auto rule = [](const DstRule& r) {
-        return Json{{"Hour", r.Hour}, {"WeekDay", r.WeekDay}, {"Week", r.Week}, {"Month", r.Month}};
-    };
-    o["TimeZone"] = item.Zone ? Json{{"Name", item.Zone->Name},
-                                     {"Offset", item.Zone->Offset},
-                                     {"DstStart", rule(item.Zone->Start)},
-                                     {"DstEnd", rule(item.Zone->End)},
-                                     {"DstAmount", item.Zone->DstAmount},
-                                     {"Country", item.Zone->Country},
-                                     {"Custom", item.Zone->Custom}}
-                              : Json(nullptr);
+    // Filled in place: the element is reused from item to item, and a zone's nodes with it.
+    Json& zone = o["TimeZone"];
+    if (!item.Zone) {
+        zone = nullptr;
+    } else {
+        if (!zone.is_object())
+            zone = Json::object();
+        const auto rule = [](Json& j, const DstRule& r) {
+            j["Hour"] = r.Hour;
+            j["WeekDay"] = r.WeekDay;
+            j["Week"] = r.Week;
+            j["Month"] = r.Month;
+        };
+        zone["Name"] = item.Zone->Name;
+        zone["Offset"] = item.Zone->Offset;
+        rule(zone["DstStart"], item.Zone->Start);
+        rule(zone["DstEnd"], item.Zone->End);
+        zone["DstAmount"] = item.Zone->DstAmount;
+        zone["Country"] = item.Zone->Country;
+        zone["Custom"] = item.Zone->Custom;
+    }
     Json blobs = Json::array();
     for (const TaggedBlock& blob : item.OtherBlobs)
         blobs.push_back({{"Type", blob.Type}, {"Size", blob.Size}});
