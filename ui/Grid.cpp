@@ -1,6 +1,7 @@
 // The document window: loading, filling the four tabs, and the record navigation.
 #include "Grid.h"
 
+#include "ContentView.h"
 #include "DumpView.h"
 #include "HeaderReport.h"
 #include "HexDump.h"
@@ -22,7 +23,7 @@ using namespace vexlin;
 TfGrid* fGrid = nullptr;
 
 TfGrid::TfGrid(QWidget* owner, const QString& fileName)
-    : QWidget(owner), ui(std::make_unique<Ui::TfGrid>()),
+    : QWidget(owner), ui(std::make_unique<Ui::TfGrid>()), FileName(fileName),
       Image(LoadNewImage(fileName.toStdString())) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -65,9 +66,20 @@ TfGrid::TfGrid(QWidget* owner, const QString& fileName)
     }
     CurrentRecord = 0;
     ShowRecord(CurrentRecord);
+    // The Content tab decodes the database when it is first shown; a row chosen there shows
+    // its record as a step would.
+    ui->mContent->SetDatabase(*Image);
+    connect(ui->mContent, &ContentView::recordChosen, this, [this](std::int32_t index) {
+        CurrentRecord = index;
+        ShowRecord(CurrentRecord);
+    });
 }
 
 TfGrid::~TfGrid() = default;
+
+std::string TfGrid::contentEncoding() const {
+    return ui->mContent->encoding();
+}
 
 void TfGrid::FocusText() {
     if (QWidget* page = ui->PageControl1->currentWidget()) {
@@ -127,6 +139,7 @@ void TfGrid::ShowRecord(std::int32_t index) {
     }
     const Extent extent = RecordExtent(*Image, index, RecordScratch);
     HexDump(*ui->mRec, extent.Start, extent.Size);
+    ui->mContent->SelectRecord(index);
     if (fMain != nullptr) {
         fMain->SetRecordStatus(
             QString::fromStdString(RecordStatusText(index, RecordCount(*Image))));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace Ui {
 class TfGrid;
@@ -39,11 +40,15 @@ class TfGrid : public QWidget {
     [[nodiscard]] QSize ReportSize() const;
 
     [[nodiscard]] std::int32_t currentRecord() const { return CurrentRecord; }
+    [[nodiscard]] const QString& fileName() const { return FileName; }
+    // The encoding the Content tab reads with: "" for the detected one.
+    [[nodiscard]] std::string contentEncoding() const;
     [[nodiscard]] const vexlin::DatabaseImage& image() const { return *Image; }
     [[nodiscard]] Ui::TfGrid& form() { return *ui; }
 
   private:
     std::unique_ptr<Ui::TfGrid> ui;
+    QString FileName;
     vexlin::ImagePtr Image;
     vexlin::RecordEntry RecordScratch{};
     std::int32_t CurrentRecord = 0;

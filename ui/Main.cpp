@@ -2,6 +2,7 @@
 #include "Main.h"
 
 #include "About.h"
+#include "Export.h"
 #include "Grid.h"
 #include "PixelArt.h"
 #include "Placement.h"
@@ -82,6 +83,7 @@ TfMain::TfMain(QWidget* owner) : QMainWindow(owner), ui(std::make_unique<Ui::TfM
 
     connect(ui->Open1, &QAction::triggered, this, &TfMain::Open1Click);
     connect(ui->Close1, &QAction::triggered, this, &TfMain::Close1Click);
+    connect(ui->Export1, &QAction::triggered, this, &TfMain::Export1Click);
     connect(ui->Exit1, &QAction::triggered, this, &TfMain::Exit1Click);
     connect(ui->Tile1, &QAction::triggered, this, &TfMain::Tile1Click);
     connect(ui->Cascade1, &QAction::triggered, this, &TfMain::Cascade1Click);
@@ -350,6 +352,34 @@ TfGrid* TfMain::ActiveMDIChild() const {
 void TfMain::Close1Click() {
     if (QMdiSubWindow* window = ui->mdiArea->currentSubWindow()) {
         window->close();
+    }
+}
+
+void TfMain::Export1Click() {
+    const TfGrid* grid = ActiveMDIChild();
+    if (grid == nullptr) {
+        return;
+    }
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Export"),
+        ExportFolder.isEmpty() ? QFileInfo(grid->fileName()).absolutePath() : ExportFolder);
+    if (folder.isEmpty()) {
+        return;
+    }
+    ExportFolder = folder;
+    ExportRun run = ExportWindow(*grid, folder, false);
+    if (run.Exists &&
+        QMessageBox::question(this, QStringLiteral("Export"),
+                              run.Problem + QStringLiteral("\n\nReplace the files that exist?"),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) == QMessageBox::Yes) {
+        run = ExportWindow(*grid, folder, true);
+    }
+    const QString report = ExportReport(run, folder);
+    if (run.Problem.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Export"), report);
+    } else {
+        QMessageBox::warning(this, QStringLiteral("Export"), report);
     }
 }
 

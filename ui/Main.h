@@ -30,6 +30,9 @@ class TfMain : public QMainWindow {
     void ToolButton1Click();
     void Open1Click();
     void Close1Click();
+    // Writes the active window's database into a folder the user picks, as vexlin-dump
+    // --export does; asks before it replaces a file and says what it wrote.
+    void Export1Click();
     void Exit1Click();
     void ToolButton2Click();
     void Tile1Click();
@@ -80,6 +83,7 @@ class TfMain : public QMainWindow {
     std::unique_ptr<Ui::TfMain> ui;
     QFileDialog* dlgOpen = nullptr;
     QString FileName; // the file last chosen in the open dialog, offered again next time
+    QString ExportFolder; // the folder last exported into
     QLabel* StatusPanel0 = nullptr;
     QLabel* StatusPanel1 = nullptr;
     QObject* PressedLink = nullptr;

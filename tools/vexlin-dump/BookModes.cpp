@@ -2,6 +2,7 @@
 // the exported text (B.txt, and for Mobipocket its markup as B.html).
 #include "ContentJson.h"
 #include "ContentModes.h"
+#include "ContentTable.h"
 #include "Escape.h"
 
 namespace vexlin::dump {
@@ -97,6 +98,17 @@ void ExportPayload(ExportTarget& target, const Content&, const Book& p) {
     target.Write(target.BaseName() + ".txt", p.Text);
     if (p.Mobi)
         target.Write(target.BaseName() + ".html", p.Text);
+}
+
+void Tabulate(ContentTable& t, const Content&, const Book& p) {
+    t.Kind = ContentTable::Shape::Text;
+    t.Text = p.Text;
+    if (p.Mobi) {
+        t.Title = Escaped(p.Mobi->FullName);
+        for (const ExthRecord& e : p.Mobi->Exth)
+            if (e.Name == "author")
+                t.Title += (t.Title.empty() ? "" : ", by ") + Escaped(e.Value);
+    }
 }
 
 } // namespace vexlin::dump

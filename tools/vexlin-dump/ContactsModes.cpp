@@ -2,6 +2,7 @@
 // its fields under the app info's labels (B.vcf is written in Vcard.cpp).
 #include "ContentJson.h"
 #include "ContentModes.h"
+#include "ContentTable.h"
 #include "Escape.h"
 
 namespace vexlin::dump {
@@ -72,6 +73,19 @@ void FillItem(Json& o, const ContactItem& item) {
     for (const TaggedBlock& blob : item.OtherBlobs)
         blobs.push_back({{"Type", blob.Type}, {"Size", blob.Size}});
     o["OtherBlobs"] = std::move(blobs);
+}
+
+void Tabulate(ContentTable& t, const Content&, const Contacts& p) {
+    t.Columns = {"Record", "Name", "Company", "Phone"};
+    for (const ContactItem& item : p.Items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(ListName(item.Fields[contact::LastName], item.Fields[contact::FirstName]));
+        row.Cells.push_back(item.Fields[contact::Company] ? FirstLine(*item.Fields[contact::Company])
+                                                          : "");
+        const auto& phone = item.Fields[contact::Phone1 + static_cast<std::size_t>(item.DisplayPhone) %
+                                                              ContactPhoneCount];
+        row.Cells.push_back(phone ? FirstLine(*phone) : "");
+    }
 }
 
 } // namespace vexlin::dump

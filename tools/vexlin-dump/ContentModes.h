@@ -80,6 +80,8 @@ struct ExportOptions {
 class ExportError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+    // Whether it refuses a file that exists (without --force): "PATH: exists (--force ...)".
+    [[nodiscard]] bool Exists() const noexcept;
 };
 
 // The name a FILE's exports take: its base name without the extension ("MemoDB" for
@@ -128,8 +130,11 @@ class ExportTarget {
     // A file name stem not handed out before in this database: "Tbmp-1000", then
     // "Tbmp-1000-2" for a second resource of that type and ID.
     [[nodiscard]] std::string Distinct(const std::string& stem);
-    // The files written whole so far.
+    // The files written whole so far, and their paths.
     [[nodiscard]] std::size_t Written() const noexcept { return Count; }
+    [[nodiscard]] const std::vector<std::filesystem::path>& Files() const noexcept {
+        return Paths;
+    }
 
   private:
     // Where a file goes: the folder it is in (opened), its own name, and its path for
@@ -165,6 +170,7 @@ class ExportTarget {
     std::string Kept; // what() of the first ExportError Keep met
     std::map<std::string, std::size_t> Stems; // handed out by Distinct, and how often
     std::size_t Count = 0;
+    std::vector<std::filesystem::path> Paths;
 };
 
 // Makes SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE first remove the temporaries of the files
@@ -182,6 +188,18 @@ void ExportBitmapEntry(ExportTarget& target, const content::BitmapEntry& entry);
 // A book's text piece by piece as the content reader decodes it (a BookTextSink): B.txt, and
 // for Mobipocket B.html; ExportPayload for the book then closes them.
 void AppendBookText(ExportTarget& target, const content::Book& book, std::string_view piece);
+
+// The content options of a run that reads with encoding ("" detected) and exports into target
+// (null: no export), printing the content too when printing: a book's text goes straight to
+// the files unless it is printed as well; bitmaps go to theirs as each is decoded, and without
+// an export their pixels are dropped.
+[[nodiscard]] content::ContentOptions ExportContentOptions(std::string encoding,
+                                                           ExportTarget* target, bool printing);
+
+// The export of one database as --export makes it: its content read for the export, then its
+// files written (Export). Throws ExportError.
+bool ExportDatabase(ExportTarget& target, const DatabaseImage& image, const Structure& structure,
+                    std::string encoding);
 
 // Writes the files of a decoded database; false when there is nothing to export: a format
 // without an export, or a database with no item to write (no file is then made). Throws

@@ -3,6 +3,7 @@
 // step further. Control characters from the file are shown escaped as the inspection modes
 // escape them, never sent to the terminal.
 #include "ContentModes.h"
+#include "ContentTable.h"
 #include "Hex.h"
 #include "Modes.h"
 #include "Escape.h"
@@ -323,6 +324,93 @@ void PrintContent(StreamTarget& out, const Content& c) {
     WithPayload(c, [&](const auto& payload) { PrintPayload(out, c, payload); });
     for (const Finding& f : c.Findings)
         out.Add(FindingLine(f)); // as --check has it
+}
+
+} // namespace vexlin::dump
+
+// The viewer's rows of the record formats: the key columns of each.
+namespace vexlin::dump {
+
+namespace {
+
+using namespace content;
+
+void ToDoRows(ContentTable& t, const auto& items) {
+    t.Columns = {"Record", "Description", "Due", "Priority", "Done"};
+    for (const ToDoItem& item : items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(FirstLine(item.Description));
+        row.Cells.push_back(item.Due ? item.Due->Iso() : "");
+        row.Cells.push_back(std::to_string(item.Priority));
+        row.Cells.push_back(item.Completed ? "yes" : "");
+    }
+}
+
+void EventRows(ContentTable& t, const auto& items) {
+    t.Columns = {"Record", "Date", "Time", "Description", "Repeat"};
+    for (const DatebookItem& item : items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(item.When ? item.When->Iso() : "");
+        row.Cells.push_back(item.Start ? item.Start->Text() + " to " +
+                                             (item.End ? item.End->Text() : std::string("?"))
+                                       : "untimed");
+        row.Cells.push_back(FirstLine(item.Description));
+        row.Cells.push_back(item.Repeat ? RepeatText(*item.Repeat, item.When) : "");
+    }
+}
+
+} // namespace
+
+// "Last, First" as the handheld's list shows a name.
+std::string ListName(const std::optional<std::string>& last,
+                     const std::optional<std::string>& first) {
+    const std::string a = last ? FirstLine(*last) : "";
+    const std::string b = first ? FirstLine(*first) : "";
+    return a.empty() ? b : b.empty() ? a : a + ", " + b;
+}
+
+void Tabulate(ContentTable& t, const Content&, const Memos& p) {
+    t.Columns = {"Record", "Memo"};
+    for (const MemoItem& item : p.Items)
+        AddRow(t, item).Cells.push_back(FirstLine(item.Text));
+}
+
+void Tabulate(ContentTable& t, const Content&, const ToDos& p) {
+    ToDoRows(t, p.Items);
+}
+
+void Tabulate(ContentTable& t, const Content&, const Tasks& p) {
+    ToDoRows(t, p.Items);
+}
+
+void Tabulate(ContentTable& t, const Content&, const Datebook& p) {
+    EventRows(t, p.Items);
+}
+
+void Tabulate(ContentTable& t, const Content&, const Calendar& p) {
+    EventRows(t, p.Items);
+}
+
+void Tabulate(ContentTable& t, const Content&, const AddressBook& p) {
+    t.Columns = {"Record", "Name", "Company", "Phone"};
+    for (const AddressItem& item : p.Items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(ListName(item.Fields[LastName], item.Fields[FirstName]));
+        row.Cells.push_back(item.Fields[Company] ? FirstLine(*item.Fields[Company]) : "");
+        const auto& phone = item.Fields[Phone1 + static_cast<std::size_t>(item.DisplayPhone % 5)];
+        row.Cells.push_back(phone ? FirstLine(*phone) : "");
+    }
+}
+
+void Tabulate(ContentTable& t, const Content&, const MailBox& p) {
+    t.Columns = {"Record", "Date", "From", "Subject"};
+    for (const MailItem& item : p.Items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(item.Day ? item.Day->Iso() + (item.At ? " " + item.At->Text() : "")
+                                     : "");
+        row.Cells.push_back(FirstLine(item.From));
+        row.Cells.push_back(FirstLine(item.Subject));
+    }
 }
 
 } // namespace vexlin::dump

@@ -2,6 +2,7 @@
 // the owner's currencies beside them, and B.csv, one row an expense.
 #include "ContentJson.h"
 #include "ContentModes.h"
+#include "ContentTable.h"
 #include "Csv.h"
 
 namespace vexlin::dump {
@@ -66,6 +67,17 @@ void ExportPayload(ExportTarget& target, const Content& c, const Expenses& p) {
                  item.Vendor, item.City, item.Attendees, item.Note, item.Private ? "yes" : "no"});
     }
     target.Write(target.BaseName() + ".csv", csv.Text());
+}
+
+void Tabulate(ContentTable& t, const Content&, const Expenses& p) {
+    t.Columns = {"Record", "Date", "Type", "Amount", "Vendor"};
+    for (const ExpenseItem& item : p.Items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(item.Day ? item.Day->Iso() : "");
+        row.Cells.push_back(std::string(ExpenseTypeName(item.Type)));
+        row.Cells.push_back(FirstLine(item.Amount));
+        row.Cells.push_back(FirstLine(item.Vendor));
+    }
 }
 
 } // namespace vexlin::dump

@@ -53,7 +53,7 @@ std::string KindOf(mode_t mode) {
     return "a device";
 }
 
-const char* const Exists = "exists (--force overwrites it)";
+const char* const ExistsText = "exists (--force overwrites it)";
 
 // The temporaries that exist at this moment, for the handler of the signals that end a run
 // (Ctrl-C, kill, a closed terminal): a fixed array it walks without a lock or an allocation,
@@ -159,6 +159,13 @@ std::string ExportBaseName(const std::string& file) {
     return name.empty() ? "_" : name;
 }
 
+bool ExportError::Exists() const noexcept {
+    const std::string_view message = what();
+    const std::string_view exists = ExistsText;
+    return message.size() > exists.size() + 2 && message.ends_with(exists) &&
+           message.substr(message.size() - exists.size() - 2, 2) == ": ";
+}
+
 ExportTarget::~ExportTarget() {
     for (const AppendedFile& file : Appended) {
         if (file.Fd >= 0) {
@@ -256,7 +263,7 @@ void ExportTarget::Refuse(const Place& place) const {
     if (::fstatat(place.Folder, place.Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return;
     if (!Options.Force)
-        throw ExportError(place.Path.string() + ": " + Exists);
+        throw ExportError(place.Path.string() + ": " + ExistsText);
     if (!S_ISREG(status.st_mode))
         throw ExportError(place.Path.string() + ": is " + KindOf(status.st_mode) +
                           ", not a regular file: --force replaces only regular files");
@@ -310,6 +317,7 @@ void ExportTarget::Put(int fd, const std::filesystem::path& path, std::string_vi
 // Counts a file written whole and with -v names it.
 void ExportTarget::Finished(const std::filesystem::path& path, std::size_t bytes) {
     ++Count;
+    Paths.push_back(path);
     if (Options.Verbose)
         std::fprintf(stderr, "vexlin-dump: wrote %s (%zu bytes)\n", // escaped as the messages
                      ControlsEscaped(path.string()).c_str(), bytes);
@@ -482,6 +490,32 @@ template <typename Payload> bool HasItems(const ExportTarget&, const Payload&) {
 }
 
 } // namespace
+
+content::ContentOptions ExportContentOptions(std::string encoding, ExportTarget* target,
+                                             bool printing) {
+    content::ContentOptions options;
+    options.Encoding = std::move(encoding);
+    if (target && !printing) {
+        options.BookText = [target](const content::Book& book, std::string_view piece) {
+            AppendBookText(*target, book, piece);
+        };
+    }
+    if (target) {
+        options.Bitmaps = [target](const content::BitmapEntry& entry) {
+            ExportBitmapEntry(*target, entry);
+        };
+    } else {
+        options.Pixels = false;
+    }
+    return options;
+}
+
+bool ExportDatabase(ExportTarget& target, const DatabaseImage& image, const Structure& structure,
+                    std::string encoding) {
+    const content::Content c =
+        content::ReadContent(image, structure, ExportContentOptions(std::move(encoding), &target, false));
+    return Export(target, c);
+}
 
 bool Export(ExportTarget& target, const content::Content& c) {
     bool wrote = false;

@@ -3,6 +3,7 @@
 // through libpng, ink black on white).
 #include "ContentJson.h"
 #include "ContentModes.h"
+#include "ContentTable.h"
 #include "Png.h"
 
 #include <cstdio>
@@ -66,6 +67,16 @@ void ExportPayload(ExportTarget& target, const Content&, const NotePad& p) {
             rgba[4 * i + 3] = 255;
         }
         target.Write(target.BaseName() + name, EncodePng(item.Width, item.Height, rgba));
+    }
+}
+
+void Tabulate(ContentTable& t, const Content&, const NotePad& p) {
+    t.Columns = {"Record", "Title", "Created", "Drawing"};
+    for (const NoteItem& item : p.Items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(FirstLine(item.Title));
+        row.Cells.push_back(item.Created.Iso());
+        row.Cells.push_back(DrawingText(item));
     }
 }
 

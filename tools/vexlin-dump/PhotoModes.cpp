@@ -3,6 +3,7 @@
 // record (exported as B/NNNN.jpg, each thumbnail's bytes as the record holds them).
 #include "ContentJson.h"
 #include "ContentModes.h"
+#include "ContentTable.h"
 
 #include <cstdio>
 
@@ -82,6 +83,23 @@ void ExportPayload(ExportTarget& target, const Content&, const Photos& p) {
             continue;
         std::snprintf(name, sizeof name, "/%04zu.jpg", item.Record);
         target.Write(target.BaseName() + name, bytes(item.Thumbnail));
+    }
+}
+
+void Tabulate(ContentTable& t, const Content&, const Photos& p) {
+    if (p.Picture) {
+        t.Kind = ContentTable::Shape::Pictures;
+        ContentPicture& picture = t.Pictures.emplace_back();
+        picture.Name = "Picture, " + JpegText(p.Jpeg);
+        picture.Jpeg = p.Jpeg;
+        return;
+    }
+    t.Columns = {"Record", "Name", "Size", "Modified"};
+    for (const PhotoThumbnail& item : p.Items) {
+        ContentRow& row = AddRow(t, item);
+        row.Cells.push_back(FirstLine(item.Name));
+        row.Cells.push_back(std::to_string(item.Width) + " x " + std::to_string(item.Height));
+        row.Cells.push_back(TimeIso(item.Modified));
     }
 }
 

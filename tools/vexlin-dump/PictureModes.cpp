@@ -4,6 +4,7 @@
 // their depth (and density) added. The preferences databases' resources are listed here too.
 #include "ContentJson.h"
 #include "ContentModes.h"
+#include "ContentTable.h"
 #include "Escape.h"
 #include "Png.h"
 
@@ -249,6 +250,39 @@ void ExportPayload(ExportTarget& target, const Content&, const Application& p) {
             WritePng(target, EntryStem(target, f.IsResource, f.Type, f.ID, f.Record) + ".png",
                      f.StrikeWidth, f.StrikeHeight, DrawStrike(f));
     }
+}
+
+namespace {
+
+void AddPictures(ContentTable& t, const std::vector<BitmapEntry>& entries) {
+    t.Kind = ContentTable::Shape::Pictures;
+    for (const BitmapEntry& e : entries) {
+        for (const Bitmap& b : e.Members) {
+            ContentPicture& picture = t.Pictures.emplace_back();
+            picture.Name = EntryText(e) + ", " + std::to_string(b.Width) + " x " +
+                           std::to_string(b.Height) + ", " + std::to_string(b.Depth) +
+                           (b.Depth == 1 ? " bit" : " bits") + ", density " +
+                           std::to_string(b.Density);
+            picture.Record = e.IsResource ? 0 : e.Record + 1;
+            picture.Width = b.PixelWidth;
+            picture.Height = b.PixelHeight;
+            picture.Rgba = b.Rgba;
+        }
+    }
+}
+
+} // namespace
+
+void Tabulate(ContentTable& t, const Content&, const BitmapSet& p) {
+    AddPictures(t, p.Entries);
+}
+
+void Tabulate(ContentTable& t, const Content&, const Application& p) {
+    AddPictures(t, p.Bitmaps);
+}
+
+void Tabulate(ContentTable& t, const Content&, const Preferences&) {
+    t.Kind = ContentTable::Shape::Text; // the report lists them
 }
 
 } // namespace vexlin::dump

@@ -140,22 +140,7 @@ std::optional<content::Content> ReadContentFor(const Options& o, const DatabaseI
     if (!o.Content && !o.ExportDir && !checks) {
         return std::nullopt;
     }
-    content::ContentOptions options;
-    options.Encoding = o.Encoding;
-    if (target && !o.Content) {
-        options.BookText = [target](const content::Book& book, std::string_view piece) {
-            AppendBookText(*target, book, piece);
-        };
-    }
-    // Bitmaps are written, or only described, one entry at a time: their pixels are dropped
-    // as they are read.
-    if (target) {
-        options.Bitmaps = [target](const content::BitmapEntry& entry) {
-            ExportBitmapEntry(*target, entry);
-        };
-    } else {
-        options.Pixels = false;
-    }
+    const content::ContentOptions options = ExportContentOptions(o.Encoding, target, o.Content);
     return content::ReadContent(image, structure, options);
 }
 
