@@ -1,6 +1,7 @@
 // The viewer driven as a user drives it: toolbar buttons, menu commands, the real open
 // dialog and message boxes answered from a timer, the About box, and every corpus file.
 #include "About.h"
+#include "ContentView.h"
 #include "DumpView.h"
 #include "Grid.h"
 #include "Main.h"
@@ -621,11 +622,18 @@ void tst_Viewer::everyCorpusFileOpensAndSteps() {
     for (const QString& name : files) {
         TfGrid* grid = fMain->OpenFile(corpus.filePath(name));
         QVERIFY2(grid, qPrintable(name));
+        grid->form().PageControl1->setCurrentWidget(grid->form().tContent); // decoded now
         const int count = RecordCount(grid->image());
         for (int i = 1; i < count; ++i) {
             fMain->ToolButton6Click();
         }
         QCOMPARE(grid->currentRecord(), std::max(0, count - 1));
+        // The last record's row, when it has one, is selected.
+        const auto* table = grid->form().mContent->table();
+        QVERIFY2(table, qPrintable(name));
+        if (!table->Rows.empty() && table->Rows.back().Record == std::size_t(count)) {
+            QCOMPARE(grid->form().mContent->selectedRecord(), count - 1);
+        }
         if (count > 0) {
             QCOMPARE(fMain->recordStatus(),
                      QStringLiteral("Record: %1 of %2").arg(count).arg(count));

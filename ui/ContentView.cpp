@@ -70,15 +70,15 @@ QVariant ContentRows::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
         return r.Damaged ? QStringLiteral("damaged") : QVariant();
-    default: return {};
+    default:
+        return {};
     }
 }
 
 QVariant ContentRows::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || Table == nullptr)
         return {};
-    if (orientation == Qt::Horizontal &&
-        static_cast<std::size_t>(section) < Table->Columns.size())
+    if (orientation == Qt::Horizontal && static_cast<std::size_t>(section) < Table->Columns.size())
         return Utf8(Table->Columns[static_cast<std::size_t>(section)]);
     return {};
 }
@@ -107,8 +107,7 @@ bool ContentFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
     return Contains(rows->table().Detail(r), Needle);
 }
 
-ContentView::ContentView(QWidget* owner)
-    : QWidget(owner), ui(std::make_unique<Ui::ContentView>()) {
+ContentView::ContentView(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::ContentView>()) {
     ui->setupUi(this);
     for (QWidget* box : {static_cast<QWidget*>(ui->mDetail), static_cast<QWidget*>(ui->mReport),
                          static_cast<QWidget*>(ui->lFindings)})
@@ -129,25 +128,25 @@ ContentView::ContentView(QWidget* owner)
     ui->eSearch->hide();
 
     connect(ui->cEncoding, &QComboBox::activated, this, [this] { Decode(); });
-    connect(ui->cCategory, &QComboBox::activated, this,
-            [this] { Filter->SetCategory(ui->cCategory->currentData().toInt()); });
+    connect(ui->cCategory, &QComboBox::activated, this, [this] {
+        Refilter([this] { Filter->SetCategory(ui->cCategory->currentData().toInt()); });
+    });
     connect(ui->eSearch, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (ui->sPages->currentWidget() == ui->pText)
             FindInText();
         else
-            Filter->SetSearch(text);
+            Refilter([this, text] { Filter->SetSearch(text); });
     });
     connect(ui->eSearch, &QLineEdit::returnPressed, this, [this] {
         if (ui->sPages->currentWidget() == ui->pText)
             FindInText();
     });
     connect(ui->sZoom, &QSpinBox::valueChanged, this, [this] { ShowPictures(); });
-    connect(ui->tItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this] {
-                ShowSelected();
-                if (!Selecting && selectedRecord() >= 0)
-                    emit recordChosen(selectedRecord());
-            });
+    connect(ui->tItems->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        ShowSelected();
+        if (!Selecting && selectedRecord() >= 0)
+            emit recordChosen(selectedRecord());
+    });
     connect(ui->lPictures, &QListWidget::currentRowChanged, this, [this](int row) {
         if (Selecting || row < 0 || Table == nullptr)
             return;
@@ -252,8 +251,8 @@ void ContentView::ShowPictures() {
         QPixmap pixmap;
         if (!image.isNull()) {
             // Whole pixels, never smoothed: a tiny icon is shown as the device drew it.
-            pixmap = QPixmap::fromImage(image.scaled(image.size() * zoom, Qt::IgnoreAspectRatio,
-                                                     Qt::FastTransformation));
+            pixmap = QPixmap::fromImage(
+                image.scaled(image.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation));
             largest = largest.expandedTo(pixmap.size());
         }
         auto* item = new QListWidgetItem(QIcon(pixmap), Utf8(p.Name), ui->lPictures);
@@ -261,13 +260,23 @@ void ContentView::ShowPictures() {
         item->setToolTip(Utf8(p.Name));
     }
     ui->lPictures->setIconSize(largest.boundedTo(QSize(1024, 1024)));
-    ui->lPictures->setGridSize(QSize(std::max(largest.width(), 120) + 16,
-                                     std::min(largest.height(), 1024) + 48));
+    ui->lPictures->setGridSize(
+        QSize(std::max(largest.width(), 120) + 16, std::min(largest.height(), 1024) + 48));
     if (current >= 0 && current < ui->lPictures->count()) {
         Selecting = true;
         ui->lPictures->setCurrentRow(current);
         Selecting = false;
     }
+}
+
+// A filter changed leaves the window's record as it is: its row stays selected when shown,
+// and the rows the filter moves the selection to are never taken as chosen.
+void ContentView::Refilter(const std::function<void()>& change) {
+    Selecting = true;
+    change();
+    Selecting = false;
+    SelectRecord(Current);
+    ShowSelected();
 }
 
 void ContentView::ShowSelected() {
@@ -299,10 +308,9 @@ void ContentView::SelectRecord(std::int32_t index) {
     if (Table->Kind == dump::ContentTable::Shape::Items) {
         // Rows are in record order: the record's row, when it has one, is found by halving.
         const auto& rows = Table->Rows;
-        const auto at = std::lower_bound(rows.begin(), rows.end(), record,
-                                         [](const dump::ContentRow& r, std::size_t n) {
-                                             return r.Record < n;
-                                         });
+        const auto at =
+            std::lower_bound(rows.begin(), rows.end(), record,
+                             [](const dump::ContentRow& r, std::size_t n) { return r.Record < n; });
         QModelIndex shown;
         if (at != rows.end() && at->Record == record)
             shown = Filter->mapFromSource(Rows->index(static_cast<int>(at - rows.begin()), 0));

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -88,6 +89,7 @@ class ContentView : public QWidget {
   private:
     void Fill();
     void ShowPictures();
+    void Refilter(const std::function<void()>& change);
     void ShowSelected();
     void FindInText();
 
@@ -97,5 +99,5 @@ class ContentView : public QWidget {
     ContentRows* Rows = nullptr;
     ContentFilter* Filter = nullptr;
     std::int32_t Current = -1; // the record the window shows, selected once decoded
-    bool Selecting = false; // a selection made by SelectRecord, not the user
+    bool Selecting = false;    // a selection made by SelectRecord, not the user
 };

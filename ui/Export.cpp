@@ -24,8 +24,8 @@ ExportRun ExportWindow(const TfGrid& grid, const QString& folder, bool force) {
         run.Exists = e.Exists();
         QString problem = QString::fromStdString(e.what());
         if (run.Exists)
-            problem = problem.left(problem.lastIndexOf(QLatin1String(": "))) +
-                      QStringLiteral(" exists.");
+            problem =
+                problem.left(problem.lastIndexOf(QLatin1String(": "))) + QStringLiteral(" exists.");
         run.Problem = problem;
     }
     for (const std::filesystem::path& path : target.Files())
@@ -39,10 +39,9 @@ QString ExportReport(const ExportRun& run, const QString& folder) {
         return QStringLiteral("Nothing to export: this database's content has no export, or "
                               "no item to write.");
     const QDir base(folder);
-    text = run.Files.size() == 1 ? QStringLiteral("Wrote 1 file into %1").arg(folder)
-                                 : QStringLiteral("Wrote %1 files into %2")
-                                       .arg(run.Files.size())
-                                       .arg(folder);
+    text = run.Files.size() == 1
+               ? QStringLiteral("Wrote 1 file into %1").arg(folder)
+               : QStringLiteral("Wrote %1 files into %2").arg(run.Files.size()).arg(folder);
     constexpr int Listed = 12;
     for (qsizetype i = 0; i < run.Files.size() && i < Listed; ++i)
         text += QStringLiteral("\n  ") + base.relativeFilePath(run.Files[i]);

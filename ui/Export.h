@@ -8,9 +8,9 @@
 class TfGrid;
 
 struct ExportRun {
-    QStringList Files;   // written whole, their paths
-    QString Problem;     // why it stopped, or empty
-    bool Exists = false; // it stopped at a file that exists (asked to be replaced, not forced)
+    QStringList Files;    // written whole, their paths
+    QString Problem;      // why it stopped, or empty
+    bool Exists = false;  // it stopped at a file that exists (asked to be replaced, not forced)
     bool Nothing = false; // the format has no export, or the database no item to write
 };
 

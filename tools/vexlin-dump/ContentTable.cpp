@@ -93,8 +93,8 @@ ContentTable TabulateContent(const Content& c, std::string_view type, std::strin
     }
     t.Summary = "Format: " + t.Format;
     if (t.Kind == ContentTable::Shape::Items)
-        t.Summary += ", " + std::to_string(t.Rows.size()) +
-                     (t.Rows.size() == 1 ? " item" : " items");
+        t.Summary +=
+            ", " + std::to_string(t.Rows.size()) + (t.Rows.size() == 1 ? " item" : " items");
     else if (t.Kind == ContentTable::Shape::Pictures)
         t.Summary += ", " + std::to_string(t.Pictures.size()) +
                      (t.Pictures.size() == 1 ? " picture" : " pictures");

@@ -35,15 +35,15 @@ struct ContentPicture {
 struct ContentTable {
     enum class Shape { Unknown, Items, Text, Pictures };
     Shape Kind = Shape::Unknown;
-    std::string Format;              // the registry's name ("memo")
-    std::string Summary;             // one line: the format, the items, the encoding
-    std::string Report;              // the [Content] section as --content prints it
+    std::string Format;               // the registry's name ("memo")
+    std::string Summary;              // one line: the format, the items, the encoding
+    std::string Report;               // the [Content] section as --content prints it
     std::vector<std::string> Columns; // of the rows, "Record" first
     std::vector<ContentRow> Rows;
-    std::string Title;                // a book's title and author, when it names them
-    std::string Text;                 // a book's, UTF-8
+    std::string Title; // a book's title and author, when it names them
+    std::string Text;  // a book's, UTF-8
     std::vector<ContentPicture> Pictures;
-    std::vector<std::string> Findings; // as --check lists them
+    std::vector<std::string> Findings;   // as --check lists them
     std::vector<std::string> Categories; // the sixteen names ("" for none); empty: no block
 
     [[nodiscard]] std::string_view Detail(const ContentRow& row) const {
