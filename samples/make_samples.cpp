@@ -1,6 +1,7 @@
 // Writes the sample databases that ./run.sh's first File, Open... shows: a memo database, one
 // with app info and sort info, one with thousands of records and a damaged one.
 // Usage: vexlin-samples FOLDER
+#include "ContentSamples.h"
 #include "PdbBuilder.h"
 
 #include <cstdio>
@@ -69,18 +70,33 @@ Bytes Memos() {
     return b.Build();
 }
 
+// An address book as the handheld keeps it: categories and field labels in the app info, a
+// sort info, and three people, one of them in Family.
 Bytes WithSortInfo() {
     PdbBuilder b = Base("AddressDB", "DATA", "addr");
-    b.App(Categories({"Unfiled", "Family", "Work", "QuickList"}));
+    Bytes app = Categories({"Unfiled", "Family", "Work", "QuickList"});
+    const Bytes labels = AddressLabels();
+    app.insert(app.end(), labels.begin() + 276, labels.end()); // after their category block
+    b.App(app);
     Bytes sort;
     for (int i = 0; i < 4; ++i) {
         sort.push_back(static_cast<std::uint8_t>(3 - i));
     }
     b.Sort(sort);
-    AddTextRecords(b, {"Ada Lovelace\tAnalytical Engines Ltd\t+44 20 7946 0001",
-                       "Grace Hopper\tCompilers Inc.\t+1 202 555 0142",
-                       "Alan Turing\tBletchley Park\t+44 1908 640404"});
-    return b.Build();
+    b.Record(AddressRecord({{0, "Lovelace"}, {1, "Ada"}, {2, "Analytical Engines Ltd"},
+                            {3, "+44 20 7946 0001"}, {4, "ada@example.com"}, {9, "London"}},
+                           {0, 4, 7, 1, 2}, 0));
+    b.Record(AddressRecord({{0, "Hopper"}, {1, "Grace"}, {2, "Compilers Inc."},
+                            {3, "+1 202 555 0142"}, {9, "Arlington"}, {13, "Rear Admiral"}},
+                           {0, 4, 7, 1, 2}, 0));
+    b.Record(AddressRecord({{0, "Turing"}, {1, "Alan"}, {2, "Bletchley Park"},
+                            {3, "+44 1908 640404"}, {18, "Chess on Sundays."}},
+                           {1, 4, 7, 0, 2}, 0));
+    Bytes file = b.Build();
+    SetAttributes(file, 0, 0x02); // Work
+    SetAttributes(file, 1, 0x02);
+    SetAttributes(file, 2, 0x01); // Family
+    return file;
 }
 
 Bytes ManyRecords() {

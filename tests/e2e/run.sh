@@ -5,7 +5,7 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$top/scripts/deps.sh"
 vexlin_install "${VEXLIN_BUILD_PACKAGES[@]}" xvfb xauth openbox xdotool xclip x11-utils imagemagick dbus \
-  dbus-x11 at-spi2-core python3 python3-pyatspi gir1.2-atspi-2.0
+  dbus-x11 at-spi2-core python3 python3-pyatspi python3-vobject gir1.2-atspi-2.0
 vexlin_build "$top" --target vexlin
 shots="$top/build/e2e"
 mkdir -p "$shots"
