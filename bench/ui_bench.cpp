@@ -1,8 +1,13 @@
 // Times the viewer's document windows on the offscreen platform: building a window (all four
 // tabs filled, shown and painted) for a 4 KB and for the largest database, one record step
 // with the Records tab in front and repainted, and the memory a window costs beyond its
-// image. Prints one figure per line as NAME VALUE; medians over several runs.
+// image; the Content tab: its first rows painted and a step on 65,535 memos, the memory it
+// adds, a 5 MB book's text and the 206 i-mode icons shown. Prints one figure per line as NAME
+// VALUE; medians over several runs.
 #include "About.h"
+#include "ContentSamples.h"
+#include "ContentView.h"
+#include "ui_ContentView.h"
 #include "DumpView.h"
 
 #include <QMouseEvent>
@@ -26,6 +31,7 @@
 #include <random>
 #include <vector>
 
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -106,6 +112,63 @@ double StepMs(const QString& path, int runs) {
     return Median(times);
 }
 
+std::string WriteBytes(const char* name, const vexlin::test::Bytes& bytes) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    return path.string();
+}
+
+// 65,535 memos of a few lines each, in three categories.
+std::string MakeMemos() {
+    using namespace vexlin::test;
+    PdbBuilder memos = PimBuilder("MemoDB", "memo");
+    Bytes app = CategoryBlock({"Unfiled", "Business", "Personal"});
+    app.insert(app.end(), 4, 0);
+    memos.App(app);
+    for (int r = 0; r < 65535; ++r) {
+        Bytes text;
+        PutText(text, "Memo " + std::to_string(r) + "\nCall back about the order\nand the invoice");
+        memos.Record(text);
+    }
+    return WriteBytes("vexlin-bench-memos.pdb", memos.Build());
+}
+
+// A PalmDOC book of nearly 5 MB (as much as a window holds) of uncompressed text in records of
+// 4,096 bytes.
+std::string MakeBook() {
+    using namespace vexlin::test;
+    PdbBuilder book;
+    book.Name = "Dictionary";
+    book.Type = "TEXt";
+    book.Creator = "REAd";
+    const std::size_t records = (vexlin::ImageCapacity - 16 * 1024) / (4096 + 8);
+    Bytes head;
+    Put16(head, 1); // no compression
+    Put16(head, 0);
+    Put32(head, static_cast<std::uint32_t>(records * 4096));
+    Put16(head, static_cast<std::uint16_t>(records));
+    Put16(head, 4096);
+    Put32(head, 0);
+    book.Record(head);
+    std::string line = "aardvark n. a burrowing mammal of Africa that feeds on ants and termites\n";
+    for (std::size_t r = 0; r < records; ++r) {
+        Bytes text;
+        while (text.size() < 4096)
+            text.push_back(static_cast<std::uint8_t>(line[text.size() % line.size()]));
+        book.Record(text);
+    }
+    return WriteBytes("vexlin-bench-book.pdb", book.Build());
+}
+
+// From the Content tab brought to the front to its page painted.
+double ShowContentMs(TfGrid* grid) {
+    const auto start = Clock::now();
+    grid->form().PageControl1->setCurrentWidget(grid->form().tContent);
+    grid->form().tContent->repaint();
+    return Ms(start);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -172,6 +235,57 @@ int main(int argc, char** argv) {
     const int selectedLines = view.selection().second.Line - view.selection().first.Line;
     CloseAll();
 
+    // The Content tab on 65,535 memos: the first rows painted, a step with the tab in front
+    // (the selection moved and the list repainted), the memory it adds beyond the window.
+    const QString memos = QString::fromStdString(MakeMemos());
+    // (Measured first, with the freed memory of the windows before handed back.)
+    CloseAll();
+    ::malloc_trim(0);
+    TfGrid* memoGrid = OpenShown(memos);
+    Settle();
+    const long openedKb = ResidentKb();
+    ShowContentMs(memoGrid);
+    Settle();
+    const long contentKb = ResidentKb() - openedKb;
+    std::vector<double> shown;
+    for (int i = 0; i < 5; ++i) {
+        CloseAll();
+        memoGrid = OpenShown(memos);
+        shown.push_back(ShowContentMs(memoGrid));
+    }
+    const double memosShownMs = Median(shown);
+    std::vector<double> contentSteps;
+    QWidget* list = memoGrid->form().mContent->form().tItems->viewport();
+    for (int i = 0; i < 200; ++i) {
+        const auto start = Clock::now();
+        memoGrid->NextRecord();
+        list->repaint();
+        contentSteps.push_back(Ms(start));
+    }
+    const double contentStepMs = Median(contentSteps);
+    const double contentStepMaxMs = *std::max_element(contentSteps.begin(), contentSteps.end());
+    const auto memoBytes = static_cast<long>(std::filesystem::file_size(memos.toStdString()));
+    CloseAll();
+
+    // A 5 MB book's text, and the corpus's 206 i-mode icons.
+    const QString bookPath = QString::fromStdString(MakeBook());
+    shown.clear();
+    for (int i = 0; i < 3; ++i) {
+        shown.push_back(ShowContentMs(OpenShown(bookPath)));
+        CloseAll();
+    }
+    const double bookShownMs = Median(shown);
+    const QString icons = QStringLiteral(VEXLIN_CORPUS_DIR "/plucker_imodeicons.pdb");
+    double iconsShownMs = -1;
+    if (QFile::exists(icons)) {
+        shown.clear();
+        for (int i = 0; i < 5; ++i) {
+            shown.push_back(ShowContentMs(OpenShown(icons)));
+            CloseAll();
+        }
+        iconsShownMs = Median(shown);
+    }
+
     std::printf("open_4k_ms %.2f\n", open4k);
     std::printf("open_5m_ms %.2f\n", open5m);
     std::printf("open_ratio %.2f\n", open5m / open4k);
@@ -183,9 +297,21 @@ int main(int argc, char** argv) {
     std::printf("drag_select_frame_5m_ms %.3f\n", dragMs);
     std::printf("drag_select_frame_5m_max_ms %.3f\n", dragMaxMs);
     std::printf("drag_select_lines %d\n", selectedLines);
+    std::printf("content_memos_65535_shown_ms %.1f\n", memosShownMs);
+    std::printf("content_memos_65535_step_ms %.3f\n", contentStepMs);
+    std::printf("content_memos_65535_step_max_ms %.3f\n", contentStepMaxMs);
+    std::printf("content_memos_65535_extra_kb %ld\n", contentKb);
+    std::printf("content_memos_65535_file_kb %ld\n", memoBytes / 1024);
+    std::printf("content_book_5mb_shown_ms %.1f\n", bookShownMs);
+    if (iconsShownMs >= 0)
+        std::printf("content_icons_206_shown_ms %.1f\n", iconsShownMs);
+    else
+        std::printf("content_icons_206_shown_ms skipped (no corpus)\n");
     delete AboutBox;
     delete fMain;
     std::filesystem::remove(small.toStdString());
     std::filesystem::remove(large.toStdString());
+    std::filesystem::remove(memos.toStdString());
+    std::filesystem::remove(bookPath.toStdString());
     return 0;
 }

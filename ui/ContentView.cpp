@@ -12,6 +12,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <malloc.h>
 #include <string_view>
 
 using namespace vexlin;
@@ -62,7 +63,7 @@ QVariant ContentRows::data(const QModelIndex& index, int role) const {
     const auto column = static_cast<std::size_t>(index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return column < r.Cells.size() ? Utf8(r.Cells[column]) : QString();
+        return Utf8(r.Cells[column]);
     case Qt::DecorationRole:
         if (column == 0 && r.Damaged)
             return qApp->style()->standardIcon(QStyle::SP_MessageBoxWarning);
@@ -101,10 +102,7 @@ bool ContentFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
         return false;
     if (Needle.empty())
         return true;
-    for (const std::string& cell : r.Cells)
-        if (Contains(cell, Needle))
-            return true;
-    return Contains(rows->table().Detail(r), Needle);
+    return Contains(r.Cells.joined(), Needle) || Contains(rows->table().Detail(r), Needle);
 }
 
 ContentView::ContentView(QWidget* owner) : QWidget(owner), ui(std::make_unique<Ui::ContentView>()) {
@@ -172,7 +170,7 @@ void ContentView::showEvent(QShowEvent* event) {
         Decode();
 }
 
-void ContentView::Decode() {
+void ContentView::DecodeTable() {
     if (Image == nullptr)
         return;
     const Structure structure = ReadStructure(*Image);
@@ -184,6 +182,12 @@ void ContentView::Decode() {
     Table = std::make_unique<const dump::ContentTable>(dump::TabulateContent(
         c, std::string_view(h.DataBaseType, 4), std::string_view(h.CreatorID, 4)));
     Fill();
+}
+
+void ContentView::Decode() {
+    DecodeTable();
+    // The decoded payload is gone once tabulated: its memory is handed back.
+    ::malloc_trim(0);
 }
 
 void ContentView::Fill() {

@@ -87,6 +87,7 @@ class ContentView : public QWidget {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void DecodeTable();
     void Fill();
     void ShowPictures();
     void Refilter(const std::function<void()>& change);

@@ -6,7 +6,9 @@
 #include "Escape.h"
 #include "Modes.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,6 +37,8 @@ std::string PrintedReport(const Content& c) {
 // Each row's details: from its "Record N (...)" line to the last indented line after it.
 void LinkDetails(ContentTable& t) {
     const std::string_view report = t.Report;
+    if (report.size() > UINT32_MAX)
+        return; // never for a database a window holds: the rows then show no details
     std::size_t row = 0;
     for (std::size_t at = 0; at < report.size() && row < t.Rows.size();) {
         std::size_t end = std::min(report.find('\n', at), report.size());
@@ -48,16 +52,29 @@ void LinkDetails(ContentTable& t) {
             continue;
         }
         ContentRow& r = t.Rows[row++];
-        r.DetailStart = at;
+        r.DetailStart = static_cast<std::uint32_t>(at);
         // The fields are indented; a line of a multi-line text may be empty.
         while (end + 1 < report.size() && (report[end + 1] == ' ' || report[end + 1] == '\n'))
             end = std::min(report.find('\n', end + 1), report.size());
-        r.DetailEnd = end;
+        r.DetailEnd = static_cast<std::uint32_t>(end);
         at = end + 1;
     }
 }
 
 } // namespace
+
+std::string_view RowCells::operator[](std::size_t column) const noexcept {
+    std::size_t start = 0;
+    for (; column > 0 && start < Joined.size(); --column)
+        start = Joined.find(End, start) + 1;
+    if (start >= Joined.size())
+        return {};
+    return std::string_view(Joined).substr(start, Joined.find(End, start) - start);
+}
+
+std::size_t RowCells::size() const noexcept {
+    return static_cast<std::size_t>(std::count(Joined.begin(), Joined.end(), End));
+}
 
 std::string FirstLine(std::string_view text) {
     return Escaped(text.substr(0, text.find('\n')));
@@ -65,10 +82,9 @@ std::string FirstLine(std::string_view text) {
 
 ContentRow& AddRow(ContentTable& t, const Item& item) {
     ContentRow& row = t.Rows.emplace_back();
-    row.Record = item.Record;
+    row.Record = static_cast<std::uint32_t>(item.Record);
     row.Category = item.Category;
     row.Damaged = item.Damaged;
-    row.Cells.reserve(t.Columns.size());
     row.Cells.push_back(std::to_string(item.Record));
     return row;
 }

@@ -15,13 +15,33 @@
 
 namespace vexlin::dump {
 
+// The cells of a row in one string, each ended by a unit separator (which no cell holds: their
+// control characters are escaped): a list of 65,535 rows costs a few bytes a cell.
+class RowCells {
+  public:
+    static constexpr char End = '\x1f';
+    void push_back(std::string_view cell) {
+        Joined += cell;
+        Joined += End;
+    }
+    [[nodiscard]] std::string_view operator[](std::size_t column) const noexcept;
+    [[nodiscard]] std::size_t size() const noexcept;
+    // Every cell, each followed by End.
+    [[nodiscard]] const std::string& joined() const noexcept { return Joined; }
+
+  private:
+    std::string Joined;
+};
+
+// Small, for the 65,535 rows of the largest database: record numbers fit 16 bits and the report
+// of a database the viewer holds (5 MB at most) 32.
 struct ContentRow {
-    std::size_t Record = 0; // the item's record, from 1; 0 for none
+    std::uint32_t Record = 0; // the item's record, from 1; 0 for none
     std::uint8_t Category = 0;
     bool Damaged = false;
-    std::vector<std::string> Cells; // one per column, UTF-8, controls escaped
     // Where the row's lines lie in ContentTable::Report (its "Record N" heading and fields).
-    std::size_t DetailStart = 0, DetailEnd = 0;
+    std::uint32_t DetailStart = 0, DetailEnd = 0;
+    RowCells Cells; // one per column, UTF-8, controls escaped
 };
 
 struct ContentPicture {
