@@ -16,7 +16,8 @@ drive.SHOTS = out
 
 
 def frame_shot(app, name):
-    frame = drive.find(app, "frame", "Vexlin")[0]
+    # Titled "Vexlin - [FILE]" while a document window is maximised in it.
+    frame = [f for f in drive.find(app, "frame") if f.name == "Vexlin" or f.name.startswith("Vexlin - [")][0]
     x, y, w, h = drive.extents(frame)
     left, right, top, bottom = drive.frame_extents(program.pid)  # the window manager's frame
     time.sleep(0.7)
@@ -60,6 +61,40 @@ subprocess.run(["xdotool", "mousemove", "--sync", str(x + 433), str(y + 62), "mo
                 "mousemove", "--sync", str(x + 483), str(y + 78), "mouseup", "1"], check=True)
 subprocess.run(["xdotool", "mousemove", "--sync", str(x + w + 40), str(y + h + 40)], check=True)
 frame_shot(app, "tab-records")
+
 drive.key("alt+f")
 drive.key("x")
 program.wait(timeout=30)
+
+# The Content tab, one picture a family: contacts, icons (three times their size), a book; each
+# file opened from the command line in a larger frame, its window maximised.
+for name, picture in (("Addresses.pdb", "content-contacts"), ("plucker_imodeicons.pdb", "content-icons"),
+                      ("txt2pdbdoc_ISO_8859-1_PalmDOC.pdb", "content-book")):
+    program = subprocess.Popen([vexlin, name], cwd=folder,
+                               env=dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"))
+    app = drive.wait("vexlin", lambda: drive.application(program.pid))
+    drive.wait("the frame", lambda: drive.find(app, "frame", "Vexlin"))
+    subprocess.run(["xdotool", "search", "--sync", "--pid", str(program.pid), "--name", "^Vexlin$",
+                    "windowsize", "%@", "1000", "720"], check=True)
+    time.sleep(0.7)
+    window = drive.wait(name, lambda: [d for d in drive.find(app, "frame", visible=False)
+                                       if d.name.endswith("/" + name)])[0]
+    x, y, w, h = drive.extents(window)
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + 8), "click", "--repeat", "2",
+                    "--delay", "80", "1"], check=True)
+    time.sleep(0.7)
+    page = drive.wait("the Content tab", lambda: [n for n in drive.walk(window)
+                                                  if n.getRoleName() == "page tab" and n.name == "Content"])[0]
+    x, y, w, h = drive.extents(page)
+    drive.click_at(x + w // 2, y + h // 2)
+    time.sleep(0.7)
+    if picture == "content-icons":
+        zoom = [n for n in drive.walk(window) if n.getRoleName() == "spin button"][0]
+        x, y, w, h = drive.extents(zoom)
+        drive.click_at(x + w // 2, y + h // 2)
+        drive.key("Up", "Up")
+        time.sleep(0.7)
+    subprocess.run(["xdotool", "mousemove", "--sync", "5", "5"], check=True)
+    frame_shot(app, picture)
+    program.terminate()
+    program.wait(timeout=30)

@@ -120,6 +120,10 @@ ContentView::ContentView(QWidget* owner) : QWidget(owner), ui(std::make_unique<U
     ui->cEncoding->addItem(QStringLiteral("detected"), QString());
     for (const char* name : Encodings)
         ui->cEncoding->addItem(QString::fromLatin1(name), QString::fromLatin1(name));
+    ui->pPictures->setStretchFactor(0, 3);
+    ui->pPictures->setStretchFactor(1, 2);
+    ui->pItems->setStretchFactor(0, 3);
+    ui->pItems->setStretchFactor(1, 2);
     ui->lFindings->hide();
     ui->sZoom->hide();
     ui->cCategory->hide();
