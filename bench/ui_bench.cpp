@@ -244,9 +244,11 @@ int main(int argc, char** argv) {
     TfGrid* memoGrid = OpenShown(memos);
     Settle();
     const long openedKb = ResidentKb();
+    const auto heapBefore = ::mallinfo2().uordblks;
     ShowContentMs(memoGrid);
     Settle();
     const long contentKb = ResidentKb() - openedKb;
+    const auto heapKb = static_cast<long>((::mallinfo2().uordblks - heapBefore) / 1024);
     std::vector<double> shown;
     for (int i = 0; i < 5; ++i) {
         CloseAll();
@@ -301,6 +303,7 @@ int main(int argc, char** argv) {
     std::printf("content_memos_65535_step_ms %.3f\n", contentStepMs);
     std::printf("content_memos_65535_step_max_ms %.3f\n", contentStepMaxMs);
     std::printf("content_memos_65535_extra_kb %ld\n", contentKb);
+    std::printf("content_memos_65535_heap_kb %ld\n", heapKb);
     std::printf("content_memos_65535_file_kb %ld\n", memoBytes / 1024);
     std::printf("content_book_5mb_shown_ms %.1f\n", bookShownMs);
     if (iconsShownMs >= 0)

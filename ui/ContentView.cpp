@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QShowEvent>
 #include <QStyle>
+#include <QTextDocumentFragment>
 
 #include <algorithm>
 #include <malloc.h>
@@ -35,6 +36,20 @@ bool Contains(std::string_view text, std::string_view needle) {
 
 // The encodings the tab offers beside the detected one: iconv names.
 constexpr const char* Encodings[] = {"palm-latin", "cp1252", "cp932", "UTF-8", "ISO-8859-1"};
+
+// The most markup shown as the text it marks up; a longer book's is shown as it stands, since
+// laying out its HTML would take seconds.
+constexpr std::size_t MarkupShownMax = 2 << 20;
+
+// A book's text: markup as the text a browser would show (its tags gone); a database without
+// a text of its own (preferences), its content report.
+QString BookText(const dump::ContentTable& t) {
+    if (t.Text.empty())
+        return Utf8(t.Report);
+    if (t.TextIsHtml && t.Text.size() <= MarkupShownMax)
+        return QTextDocumentFragment::fromHtml(Utf8(t.Text)).toPlainText();
+    return Utf8(t.Text);
+}
 
 } // namespace
 
@@ -63,7 +78,7 @@ QVariant ContentRows::data(const QModelIndex& index, int role) const {
     const auto column = static_cast<std::size_t>(index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return Utf8(r.Cells[column]);
+        return column == 0 ? QString::number(r.Record) : Utf8(r.Cells[column - 1]);
     case Qt::DecorationRole:
         if (column == 0 && r.Damaged)
             return qApp->style()->standardIcon(QStyle::SP_MessageBoxWarning);
@@ -231,7 +246,7 @@ void ContentView::Fill() {
     case dump::ContentTable::Shape::Text:
         ui->lTitle->setText(Utf8(t.Title));
         ui->lTitle->setVisible(!t.Title.empty());
-        ui->mText->setPlainText(Utf8(t.Text.empty() ? t.Report : t.Text));
+        ui->mText->setPlainText(BookText(t));
         ui->sPages->setCurrentWidget(ui->pText);
         break;
     case dump::ContentTable::Shape::Pictures:

@@ -103,6 +103,7 @@ void ExportPayload(ExportTarget& target, const Content&, const Book& p) {
 void Tabulate(ContentTable& t, const Content&, const Book& p) {
     t.Kind = ContentTable::Shape::Text;
     t.Text = p.Text;
+    t.TextIsHtml = p.Mobi.has_value();
     if (p.Mobi) {
         t.Title = Escaped(p.Mobi->FullName);
         for (const ExthRecord& e : p.Mobi->Exth)

@@ -85,7 +85,6 @@ ContentRow& AddRow(ContentTable& t, const Item& item) {
     row.Record = static_cast<std::uint32_t>(item.Record);
     row.Category = item.Category;
     row.Damaged = item.Damaged;
-    row.Cells.push_back(std::to_string(item.Record));
     return row;
 }
 

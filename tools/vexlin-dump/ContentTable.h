@@ -41,7 +41,7 @@ struct ContentRow {
     bool Damaged = false;
     // Where the row's lines lie in ContentTable::Report (its "Record N" heading and fields).
     std::uint32_t DetailStart = 0, DetailEnd = 0;
-    RowCells Cells; // one per column, UTF-8, controls escaped
+    RowCells Cells; // one per column after "Record" (the number), UTF-8, controls escaped
 };
 
 struct ContentPicture {
@@ -62,6 +62,7 @@ struct ContentTable {
     std::vector<ContentRow> Rows;
     std::string Title; // a book's title and author, when it names them
     std::string Text;  // a book's, UTF-8
+    bool TextIsHtml = false; // the text is markup (a Mobipocket book's)
     std::vector<ContentPicture> Pictures;
     std::vector<std::string> Findings;   // as --check lists them
     std::vector<std::string> Categories; // the sixteen names ("" for none); empty: no block
@@ -99,7 +100,7 @@ void Tabulate(ContentTable& t, const content::Content& c, const content::Prefere
 [[nodiscard]] std::string ListName(const std::optional<std::string>& last,
                                    const std::optional<std::string>& first);
 
-// Adds a row for an item, its first cell the record's number.
+// Adds a row for an item, its record's number in the "Record" column.
 ContentRow& AddRow(ContentTable& t, const content::Item& item);
 
 } // namespace vexlin::dump
