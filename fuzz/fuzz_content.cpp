@@ -9,6 +9,7 @@
 // what was read, in order, with a code beginning "content-"; what a database yields (its text,
 // the [Content] section, the JSON, the pixels its bitmaps decode to) is bounded by its size.
 #include "ContentModes.h"
+#include "ContentTable.h"
 #include "DatabaseImage.h"
 #include "RecordView.h"
 #include "Structure.h"
@@ -165,6 +166,26 @@ void DecodeFile(unsigned draw, const std::string& encoding, const std::uint8_t* 
     }
     std::fclose(memory);
     std::free(text);
+
+    // The viewer's table: every row's details a "Record N" stretch of the report, in order;
+    // every cell and picture name valid UTF-8; the pictures' pixels as their sizes say.
+    const dump::ContentTable table = dump::TabulateContent(content, "TYPE", "CRTR");
+    Require(ValidUtf8(table.Summary));
+    std::size_t after = 0;
+    for (const dump::ContentRow& row : table.Rows) {
+        Require(ValidUtf8(row.Cells.joined()));
+        if (row.DetailEnd == 0)
+            continue;
+        Require(row.DetailStart >= after && row.DetailEnd <= table.Report.size());
+        Require(table.Detail(row).starts_with("Record " + std::to_string(row.Record) + " ("));
+        after = row.DetailEnd;
+    }
+    for (const dump::ContentPicture& picture : table.Pictures) {
+        Require(ValidUtf8(picture.Name));
+        Require(picture.Jpeg.empty() ? picture.Rgba.size() == std::uint64_t{picture.Width} *
+                                                                  picture.Height * 4
+                                     : picture.Rgba.empty());
+    }
 }
 
 } // namespace

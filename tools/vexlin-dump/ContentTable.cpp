@@ -72,10 +72,6 @@ std::string_view RowCells::operator[](std::size_t column) const noexcept {
     return std::string_view(Joined).substr(start, Joined.find(End, start) - start);
 }
 
-std::size_t RowCells::size() const noexcept {
-    return static_cast<std::size_t>(std::count(Joined.begin(), Joined.end(), End));
-}
-
 std::string FirstLine(std::string_view text) {
     return Escaped(text.substr(0, text.find('\n')));
 }

@@ -25,7 +25,6 @@ class RowCells {
         Joined += End;
     }
     [[nodiscard]] std::string_view operator[](std::size_t column) const noexcept;
-    [[nodiscard]] std::size_t size() const noexcept;
     // Every cell, each followed by End.
     [[nodiscard]] const std::string& joined() const noexcept { return Joined; }
 

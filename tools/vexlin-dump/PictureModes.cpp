@@ -264,9 +264,12 @@ void AddPictures(ContentTable& t, const std::vector<BitmapEntry>& entries) {
                            (b.Depth == 1 ? " bit" : " bits") + ", density " +
                            std::to_string(b.Density);
             picture.Record = e.IsResource ? 0 : e.Record + 1;
-            picture.Width = b.PixelWidth;
-            picture.Height = b.PixelHeight;
-            picture.Rgba = b.Rgba;
+            // Pixels only as many as the sizes say (a member described, not decoded, has none).
+            if (b.Rgba.size() == std::uint64_t{b.PixelWidth} * b.PixelHeight * 4) {
+                picture.Width = b.PixelWidth;
+                picture.Height = b.PixelHeight;
+                picture.Rgba = b.Rgba;
+            }
         }
     }
 }
