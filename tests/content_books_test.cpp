@@ -4,6 +4,7 @@
 // palmtopnm, pnmtopalm) where they are installed.
 #include "BitmapBuilder.h"
 #include "ContentModes.h"
+#include "JsonText.h"
 #include "ContentSamples.h"
 #include "FindingCodes.h"
 #include "HuffCdicBuilder.h"
@@ -1664,4 +1665,15 @@ TEST(NotePad, DrawingsDecodedAndExported) {
         EXPECT_EQ(read, ink);
     }
     std::filesystem::remove_all(out);
+}
+
+// The streamed arrays' writer: controls and C1 escaped as the library would never do alone,
+// and a text of bad bytes (a finding's message) made valid as the library's dump makes it.
+TEST(JsonText, ControlsEscapedAndBadBytesReplaced) {
+    using vexlin::dump::Json;
+    std::string out;
+    vexlin::dump::AppendJson(out, Json{{"M", "x\x01\"\xC2\x9D"}, {"N", 7}});
+    EXPECT_EQ(out, R"({"M":"x\u0001\"\u009d","N":7})");
+    EXPECT_EQ(vexlin::dump::ValidJsonText("a\xFF" "b\xE3\x81"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(vexlin::dump::ValidJsonText("plain"), "plain");
 }

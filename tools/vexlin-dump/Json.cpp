@@ -2,6 +2,7 @@
 #include "Escape.h"
 #include "Hex.h"
 #include "HeaderReport.h"
+#include "JsonText.h"
 #include "Modes.h"
 #include "content/text/TextDecoder.h"
 
@@ -82,10 +83,6 @@ void AppendArray(std::string& text, const char* key, json& element, const Items&
     text += ',';
     text += Dump(json(key));
     text += ":[";
-    // One serialiser for all the elements, writing into text, as Dump does for each value.
-    nlohmann::detail::serializer<json> serializer(
-        nlohmann::detail::output_adapter<char, std::string>(text), ' ',
-        json::error_handler_t::replace);
     bool first = true;
     for (const auto& item : items) {
         fill(element, item);
@@ -93,7 +90,7 @@ void AppendArray(std::string& text, const char* key, json& element, const Items&
             text += ',';
         }
         first = false;
-        serializer.dump(element, false, false, 0);
+        AppendJson(text, element);
         if (text.size() >= PieceSize) {
             HandOn(text, write);
         }
@@ -204,7 +201,7 @@ void WriteJsonObject(const JsonWriter& write, const std::string& file, const Dat
         e["Offset"] = f.Offset;
         e["Severity"] = SeverityName(f.Level);
         e["Code"] = f.Code;
-        e["Message"] = f.Message;
+        e["Message"] = ValidJsonText(f.Message);
     }, write);
     if (!open) {
         text += '}';
