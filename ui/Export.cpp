@@ -2,12 +2,9 @@
 #include "Export.h"
 
 #include "ContentModes.h"
-#include "ContentView.h"
 #include "Grid.h"
-#include "ui_Grid.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 using namespace vexlin;
 

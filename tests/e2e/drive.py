@@ -150,15 +150,20 @@ def clipboard():
     return subprocess.run(["xclip", "-o", "-selection", "clipboard"], capture_output=True, text=True).stdout
 
 
-def open_by_typing(app, typed, count):
+def type_into_open(app, typed):
     """File, Open... with a name or a whole path typed into the dialog, then Enter."""
-    name = os.path.basename(typed)
     key("alt+f")
     wait("the File menu", lambda: find(app, "menu item", "Open..."))
     key("o")
     wait("the open dialog", lambda: find(app, "dialog", "Open"))
     type_text(typed)
     key("Return")
+
+
+def open_by_typing(app, typed, count):
+    """type_into_open, then the file's window among count document windows."""
+    name = os.path.basename(typed)
+    type_into_open(app, typed)
     wait("the dialog to close", lambda: not find(app, "dialog", "Open"))
     wait(name + " in a window of its own",
          lambda: len(documents(app)) == count and any(d.name.endswith("/" + name) for d in documents(app)))
@@ -254,12 +259,7 @@ def content_tab(app):
     if not os.path.exists(japanese):
         step("SKIPPED: the Japanese address book (no corpus at %s)" % japanese)
         return
-    key("alt+f")
-    wait("the File menu", lambda: find(app, "menu item", "Open..."))
-    key("o")
-    wait("the open dialog", lambda: find(app, "dialog", "Open"))
-    type_text(japanese)
-    key("Return")
+    type_into_open(app, japanese)
     jp = wait("the Japanese address book's window",
               lambda: [d for d in find(app, "frame", visible=False) if d.name == japanese])[0]
     page = wait("its Content tab", lambda: named(jp, "page tab", "Content"))[0]
